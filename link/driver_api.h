@@ -1,0 +1,94 @@
+/* The C contract of the two driver libraries through which the tool reaches the printer.
+ *
+ * Two shared libraries implement it, and the tool cannot tell which one it has: the simulated
+ * printer (sim/) and the libusb drivers for real printers (drivers/). Each builds:
+ *   - libTUsbPrIf.so, which the tool links: it lists devices and opens a pipe by device path;
+ *   - libZUsbXpIf.so, which the tool loads by name at start-up: it is told the vendor and product
+ *     ID and opens a pipe by device index.
+ *
+ * Handles: every handle returned here is an entry of the process's handle table
+ * (platform/handle_table.h); the tool reads, writes and closes it through that table and never
+ * hands it back to the library. -1 (ZMR_INVALID_HANDLE) means "not opened". A pipe name is
+ * "PIPE00" (bulk OUT, host to printer) or "PIPE01" (bulk IN, printer to host).
+ *
+ * Common rules for every entry point: it is called on one thread at a time; it never shows
+ * anything to the user, never exits the process and never throws; it treats every pointer
+ * argument as possibly null and every text it is given as possibly unterminated beyond the
+ * buffer sizes stated here.
+ */
+#ifndef ZMR_LINK_DRIVER_API_H
+#define ZMR_LINK_DRIVER_API_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ZMR_INVALID_HANDLE ((intptr_t)-1)
+/* Size of the buffers in which texts are exchanged: at most 255 characters and a NUL. */
+#define ZMR_DRIVER_TEXT_SIZE 256
+
+#if defined(__GNUC__)
+#define ZMR_DRIVER_EXPORT __attribute__((visibility("default")))
+#else
+#define ZMR_DRIVER_EXPORT
+#endif
+
+/* ---- libTUsbPrIf.so (linked) ---------------------------------------------------------------- */
+
+/* Number of USB devices the library lists (all of them, not only printers). 0 or less: none. */
+ZMR_DRIVER_EXPORT int UsbGetDeviceNum(void);
+
+/* Describes listed device `index` (0 .. UsbGetDeviceNum()-1). The caller passes two zero-filled
+ * buffers of ZMR_DRIVER_TEXT_SIZE bytes each. On success it writes into `deviceId` a text that
+ * contains "USB\VID_xxxx&PID_xxxx" (hexadecimal IDs of the device) and into `devicePath` a text
+ * that names the device for UsbOpenBulk3, and returns nonzero. It writes at most
+ * ZMR_DRIVER_TEXT_SIZE bytes into each buffer; the caller does not rely on a terminating NUL.
+ * Returns 0 for an index out of range or null buffers. */
+ZMR_DRIVER_EXPORT int UsbGetDeviceInfo(int index, char* deviceId, char* devicePath);
+
+/* Opens pipe `pipeName` of the device named by `devicePath` (a text that UsbGetDeviceInfo gave,
+ * read up to its NUL or ZMR_DRIVER_TEXT_SIZE bytes). Returns a handle, or -1 when the device is
+ * gone, the path is unknown or the pipe does not open. */
+ZMR_DRIVER_EXPORT intptr_t UsbOpenBulk3(const char* pipeName, const char* devicePath);
+
+/* ---- libZUsbXpIf.so (loaded by name) -------------------------------------------------------- */
+
+/* Sets the vendor ID that the index-based calls below look for. Nonzero when accepted. */
+ZMR_DRIVER_EXPORT int SetVenderID(uint16_t vendorId);
+
+/* Sets the product IDs that the index-based calls look for: `count` IDs at `productIds`.
+ * The result has no meaning; callers ignore it. */
+ZMR_DRIVER_EXPORT int SetProductID(const uint16_t* productIds, int count);
+
+/* Opens the control channel of matching device `index` (0, 1, 2, ... among the devices with the
+ * vendor and product ID set above). `reserved` is 0. Returns a handle or -1. The tool opens it
+ * only to count devices and closes it at once. */
+ZMR_DRIVER_EXPORT intptr_t UsbOpenCont(int index, int reserved);
+
+/* Opens pipe `pipeName` of matching device `index`. Returns a handle or -1. */
+ZMR_DRIVER_EXPORT intptr_t UsbOpenBulk(const char* pipeName, int index);
+
+/* A device control request on `handle`. The tool requires the entry point to exist but never
+ * calls it; implementations may refuse every request (return 0). */
+ZMR_DRIVER_EXPORT int UsbDeviceIoControl(intptr_t handle, uint32_t code, const void* in,
+                                         uint32_t inLength, void* out, uint32_t outLength,
+                                         uint32_t* returned);
+
+/* Pointer types of the entry points, for binding them by name. */
+typedef int (*UsbGetDeviceNumFn)(void);
+typedef int (*UsbGetDeviceInfoFn)(int, char*, char*);
+typedef intptr_t (*UsbOpenBulk3Fn)(const char*, const char*);
+typedef int (*SetVenderIDFn)(uint16_t);
+typedef int (*SetProductIDFn)(const uint16_t*, int);
+typedef intptr_t (*UsbOpenContFn)(int, int);
+typedef intptr_t (*UsbOpenBulkFn)(const char*, int);
+typedef int (*UsbDeviceIoControlFn)(intptr_t, uint32_t, const void*, uint32_t, void*, uint32_t,
+                                    uint32_t*);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZMR_LINK_DRIVER_API_H */

@@ -1,0 +1,29 @@
+#pragma once
+// Loading a shared library by its plain name ("ZUsbXpIf" is libZUsbXpIf.so on Linux) through the
+// system's search path, and looking up its symbols.
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zmr::platform {
+
+class DynamicLibrary {
+ public:
+  // Null when the library cannot be loaded.
+  static std::unique_ptr<DynamicLibrary> Open(std::string_view name);
+  // The platform's file name for a plain library name.
+  static std::string FileName(std::string_view name);
+
+  ~DynamicLibrary();
+  DynamicLibrary(const DynamicLibrary&) = delete;
+  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+  // Null when the library has no such symbol.
+  void* Symbol(const char* name) const;
+
+ private:
+  explicit DynamicLibrary(void* module) : module_(module) {}
+  void* module_;
+};
+
+}  // namespace zmr::platform

@@ -1,0 +1,38 @@
+#pragma once
+// The process-wide table of OS-style handles that the driver libraries hand out. A driver
+// library registers a channel for each pipe it opens and returns the handle; the tool then reads,
+// writes and closes it synchronously, as it would a file handle. There is exactly one table in the
+// process (this library is shared), so handles from a linked and a loaded driver library mix.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace zmr::platform {
+
+using Handle = intptr_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+// One open pipe of a device. Both transfers are synchronous: they return when the transfer is
+// over. `done` receives the number of bytes moved, also when the transfer failed part-way.
+class Channel {
+ public:
+  virtual ~Channel() = default;
+  virtual bool Read(uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
+  virtual bool Write(const uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
+};
+
+// Takes ownership of the channel and returns its new handle (never kInvalidHandle or 0).
+Handle RegisterChannel(std::unique_ptr<Channel> channel);
+
+// Like the OS calls: false on an unknown handle or a failed transfer; *done (when given) holds
+// the bytes moved, 0 for an unknown handle.
+bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done);
+bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* done);
+
+// Removes the handle and destroys its channel; false for an unknown handle.
+bool CloseHandle(Handle handle);
+
+// Handles registered and not yet closed.
+size_t OpenHandleCount();
+
+}  // namespace zmr::platform

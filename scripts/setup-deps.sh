@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running the tool need on Debian 12 (as root or via sudo).
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config clang clang-format
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libusb-1.0-0-dev umockdev libumockdev-dev
+  xvfb xauth fonts-noto-cjk
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
