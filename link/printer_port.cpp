@@ -1,0 +1,278 @@
+#include "link/printer_port.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace zmr {
+namespace {
+
+constexpr char kWritePipeName[] = "PIPE00";
+constexpr char kReadPipeName[] = "PIPE01";
+
+// A text buffer as the driver libraries fill it: zeroed before every call, and possibly filled
+// to the last byte without a terminating NUL.
+using TextBuffer = std::array<char, ZMR_DRIVER_TEXT_SIZE>;
+
+// Length of a text in a buffer of `size` bytes that need not hold a NUL.
+size_t BoundedLength(const char* text, size_t size) {
+  const void* nul = std::memchr(text, '\0', size);
+  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : size;
+}
+
+char ToUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads `literal` at text[pos]; moves pos past it.
+bool Expect(const char* text, size_t length, size_t& pos, const char* literal) {
+  const size_t n = std::strlen(literal);
+  if (length - pos < n || std::memcmp(text + pos, literal, n) != 0) return false;
+  pos += n;
+  return true;
+}
+
+// Reads 1 to 4 hexadecimal digits at text[pos]; moves pos past them.
+bool ReadHex16(const char* text, size_t length, size_t& pos, uint16_t& value) {
+  unsigned result = 0;
+  size_t digits = 0;
+  while (digits < 4 && pos < length) {
+    const int digit = HexValue(text[pos]);
+    if (digit < 0) break;
+    result = result * 16 + static_cast<unsigned>(digit);
+    ++pos;
+    ++digits;
+  }
+  if (digits == 0) return false;
+  value = static_cast<uint16_t>(result);
+  return true;
+}
+
+// Closes an open handle and marks it closed.
+void CloseIfOpen(platform::Handle& handle) {
+  if (handle != platform::kInvalidHandle) platform::CloseHandle(handle);
+  handle = platform::kInvalidHandle;
+}
+
+}  // namespace
+
+CPrinterPort::CPrinterPort(const ImportedDriver& imported, const CDriverLibrary& loaded,
+                           Clock& clock)
+    : imported_(imported), loaded_(loaded), clock_(clock) {}
+
+CPrinterPort::~CPrinterPort() {
+  Close();
+}
+
+int CPrinterPort::GetPrinterCount() {
+  const int listed = CountListedPrinters();
+  return listed + CountOpenablePrinters();
+}
+
+int CPrinterPort::CountListedPrinters() {
+  if (!imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return 0;
+  const int devices = imported_.UsbGetDeviceNum();
+  int count = 0;
+  for (int index = 0; index < devices; ++index) {
+    TextBuffer deviceId{};
+    TextBuffer devicePath{};
+    if (!imported_.UsbGetDeviceInfo(index, deviceId.data(), devicePath.data())) continue;
+    uint16_t ids[2] = {};
+    if (ParseDeviceId(deviceId.data(), deviceId.size(), ids) && ids[0] == ids_[0] &&
+        ids[1] == ids_[1]) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+int CPrinterPort::CountOpenablePrinters() {
+  if (!loaded_.SetVenderID || !loaded_.SetVenderID(ids_[0])) return 0;
+  if (loaded_.SetProductID) loaded_.SetProductID(&ids_[1], 1);
+  int index = 0;
+  for (;; ++index) {
+    // Every probe makes all three calls, so that a half-open device leaves nothing behind.
+    platform::Handle control =
+        loaded_.UsbOpenCont ? loaded_.UsbOpenCont(index, 0) : platform::kInvalidHandle;
+    platform::Handle out =
+        loaded_.UsbOpenBulk ? loaded_.UsbOpenBulk(kWritePipeName, index) : platform::kInvalidHandle;
+    platform::Handle in =
+        loaded_.UsbOpenBulk ? loaded_.UsbOpenBulk(kReadPipeName, index) : platform::kInvalidHandle;
+    const bool opened = control != platform::kInvalidHandle && out != platform::kInvalidHandle &&
+                        in != platform::kInvalidHandle;
+    CloseIfOpen(control);
+    CloseIfOpen(out);
+    CloseIfOpen(in);
+    if (!opened) break;
+  }
+  return index;
+}
+
+int CPrinterPort::Open() {
+  if (OpenByPipeName()) {
+    driverPath_ = 0;
+    return 1;
+  }
+  if (OpenByDevicePath()) {
+    driverPath_ = 1;
+    return 1;
+  }
+  return 0;
+}
+
+int CPrinterPort::OpenByPipeName() {
+  if (IsPipeOpen(kWritePipe) || IsPipeOpen(kReadPipe)) {
+    errorCode_ = kNotOpen;
+    return 0;
+  }
+  if (!loaded_.SetVenderID || !loaded_.SetVenderID(ids_[0])) {
+    errorCode_ = kNotOpen;
+    return 0;
+  }
+  if (loaded_.SetProductID) loaded_.SetProductID(&ids_[1], 1);
+  // Device index 0 is always the one opened.
+  if (loaded_.UsbOpenBulk) {
+    writePipe_ = loaded_.UsbOpenBulk(kWritePipeName, 0);
+    readPipe_ = loaded_.UsbOpenBulk(kReadPipeName, 0);
+  }
+  if (IsPipeOpen(kWritePipe) && IsPipeOpen(kReadPipe)) {
+    errorCode_ = kNoError;
+    return 1;
+  }
+  ClosePipes();
+  errorCode_ = kOpenFailed;
+  return 0;
+}
+
+int CPrinterPort::OpenByDevicePath() {
+  if (IsPipeOpen(kWritePipe) || IsPipeOpen(kReadPipe)) {
+    errorCode_ = kNotOpen;
+    return 0;
+  }
+  // A path once found is reused until ClearDevicePath, even if the device has gone since.
+  if (devicePath_[0] == '\0') FindDevicePath(devicePath_, ids_);
+  if (devicePath_[0] != '\0' && imported_.UsbOpenBulk3) {
+    writePipe_ = imported_.UsbOpenBulk3(kWritePipeName, devicePath_);
+    readPipe_ = imported_.UsbOpenBulk3(kReadPipeName, devicePath_);
+  }
+  if (IsPipeOpen(kWritePipe) && IsPipeOpen(kReadPipe)) {
+    errorCode_ = kNoError;
+    return 1;
+  }
+  ClosePipes();
+  errorCode_ = kOpenFailed;
+  return 0;
+}
+
+bool CPrinterPort::FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]) {
+  if (!ids || !imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return false;
+  const int devices = imported_.UsbGetDeviceNum();
+  for (int index = 0; index < devices; ++index) {
+    TextBuffer deviceId{};
+    TextBuffer devicePath{};
+    if (!imported_.UsbGetDeviceInfo(index, deviceId.data(), devicePath.data())) continue;
+    uint16_t found[2] = {};
+    if (!ParseDeviceId(deviceId.data(), deviceId.size(), found) || found[0] != ids[0] ||
+        found[1] != ids[1]) {
+      continue;
+    }
+    // The library may fill all 256 bytes without a NUL: keep at most 255 characters and the NUL.
+    const size_t length =
+        std::min(BoundedLength(devicePath.data(), devicePath.size()), kDevicePathSize - 1);
+    std::memset(dest, 0, kDevicePathSize);
+    std::memcpy(dest, devicePath.data(), length);
+    return true;
+  }
+  return false;
+}
+
+bool CPrinterPort::ParseDeviceId(const char* text, size_t size, uint16_t ids[2]) {
+  if (!text || !ids) return false;
+  // Upper-cased copy of at most one driver text buffer, parsed only within its length.
+  TextBuffer work{};
+  const size_t length = BoundedLength(text, std::min(size, work.size()));
+  if (length == 0) return false;
+  std::transform(text, text + length, work.begin(), ToUpper);
+
+  static constexpr char kPrefix[] = "USB\\";
+  const char* begin = work.data();
+  const char* end = begin + length;
+  const char* found = std::search(begin, end, kPrefix, kPrefix + sizeof(kPrefix) - 1);
+  if (found == end) return false;
+
+  size_t pos = static_cast<size_t>(found - begin);
+  uint16_t vendor = 0;
+  uint16_t product = 0;
+  if (!Expect(begin, length, pos, "USB\\VID_") || !ReadHex16(begin, length, pos, vendor) ||
+      !Expect(begin, length, pos, "&PID_") || !ReadHex16(begin, length, pos, product)) {
+    return false;
+  }
+  ids[0] = vendor;
+  ids[1] = product;
+  return true;
+}
+
+void CPrinterPort::ClearDevicePath() {
+  std::memset(devicePath_, 0, sizeof(devicePath_));
+}
+
+int CPrinterPort::Close() {
+  CloseIfOpen(writePipe_);
+  CloseIfOpen(readPipe_);
+  CloseIfOpen(thirdHandle_);
+  return 1;
+}
+
+int CPrinterPort::ClosePipes() {
+  CloseIfOpen(writePipe_);
+  CloseIfOpen(readPipe_);
+  return 1;
+}
+
+bool CPrinterPort::IsPipeOpen(int pipe) const {
+  switch (pipe) {
+    case kWritePipe:
+      return writePipe_ != platform::kInvalidHandle;
+    case kReadPipe:
+      return readPipe_ != platform::kInvalidHandle;
+    default:
+      return false;
+  }
+}
+
+uint32_t CPrinterPort::Read(void* buffer, uint32_t length) {
+  if (!IsPipeOpen(kReadPipe)) {
+    errorCode_ = kNotOpen;
+    return 0;
+  }
+  uint32_t done = 0;
+  if (!platform::ReadHandle(readPipe_, buffer, length, &done)) {
+    errorCode_ = kTransferFailed;
+    return 0;
+  }
+  // A full transfer leaves the code as it was: only a successful open clears it.
+  if (done < length) errorCode_ = kTransferFailed;
+  return done;
+}
+
+uint32_t CPrinterPort::Write(const void* buffer, uint32_t length) {
+  if (!IsPipeOpen(kWritePipe)) {
+    errorCode_ = kNotOpen;
+    return 0;
+  }
+  uint32_t done = 0;
+  if (!platform::WriteHandle(writePipe_, buffer, length, &done)) {
+    errorCode_ = kTransferFailed;
+    return 0;
+  }
+  if (done < length) errorCode_ = kTransferFailed;
+  return done;
+}
+
+}  // namespace zmr
