@@ -5,6 +5,7 @@
 // terminal front end and the tests each drive one through an UpdateView.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "images/image_set.h"
 #include "link/driver_library.h"
@@ -49,9 +50,25 @@ class CUpdateProcedure {
   bool DownloadModeFlag() const { return downloadMode_; }
   platform::Language Language() const { return language_; }
 
+  // Constants of the download.
+  static constexpr uint32_t kBlockSize = 4096;
+  static constexpr uint32_t kTailGranule = 64;
+  static constexpr uint32_t kImageBudgetMs = 120000;
+  static constexpr uint32_t kEraseWaitMs = 10000;
+  static constexpr uint32_t kDefaultStepMs = 100;
+  // Download result codes.
+  static constexpr int kDownloadDone = 0;
+  static constexpr int kDownloadTimedOut = 2;
+  static constexpr int kDownloadShortWrite = 101;
+
  private:
+  // Steps 2 to 21 of a press; false when the run leaves through the common exit.
+  bool RunUpdate(CPrinterPort& port, bool force, std::unique_ptr<CProgressDlg>& download);
   void ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon);
+  void ShowText(uint32_t stringId, std::string text, MessageTitle title, MessageIcon icon);
   std::unique_ptr<CProgressDlg> NewProgress(uint32_t captionId);
+  // A new window, created and prepared as every step shows one: range 0..100, position 0.
+  std::unique_ptr<CProgressDlg> ShowProgress(uint32_t captionId);
 
   UpdateView& view_;
   Clock& clock_;

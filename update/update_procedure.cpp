@@ -1,0 +1,183 @@
+#include "update/update_procedure.h"
+
+#include "protocol/status_query.h"
+#include "protocol/status_report.h"
+#include "update/string_table.h"
+
+namespace zmr {
+namespace {
+
+constexpr uint32_t kModeSwitchWaitMs = 5000;
+constexpr uint32_t kModeSwitchStepMs = 50;
+constexpr uint32_t kReopenDelayMs = 100;
+constexpr uint32_t kFinalPauseMs = 500;
+
+// Marks the procedure as running for exactly as long as one press is being handled.
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+CUpdateProcedure::CUpdateProcedure(UpdateView& view, Clock& clock, const platform::KeyState& keys,
+                                   const ImportedDriver& imported, const CDriverLibrary& loaded,
+                                   platform::Language language, ImageSet::Source images)
+    : view_(view),
+      clock_(clock),
+      keys_(keys),
+      imported_(imported),
+      loaded_(loaded),
+      language_(language),
+      images_(std::move(images)) {
+  for (ImageSlot& slot : images_.slots) slot.skip = 0;
+  images_.totalTimeWeight = 0;
+  images_.SetOwnVersions();
+}
+
+void CUpdateProcedure::OnDownload() {
+  if (running_) return;  // a press from inside a drained event never starts a second run
+  RunningFlag running(running_);
+
+  // Shift first; K is only looked at while Shift is down.
+  const bool force = keys_.IsDown(platform::Key::Shift) && keys_.IsDown(platform::Key::K);
+  view_.EnableDownloadButton(false);
+  images_.totalTimeWeight = 0;
+  fields_ = DisplayFields{};
+  view_.RefreshFields(fields_);
+  downloadMode_ = false;
+
+  auto port = std::make_unique<CPrinterPort>(imported_, loaded_, clock_);
+  std::unique_ptr<CProgressDlg> download;
+  if (!RunUpdate(*port, force, download)) {
+    // The common exit shows no message of its own: the step that stopped has shown one.
+    if (downloadMode_) ReleasePrinter(*port);
+    download.reset();
+    FreeImages();
+  }
+  view_.EnableDownloadButton(true);
+  view_.FocusDownloadButton();
+  port.reset();
+}
+
+bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
+                                 std::unique_ptr<CProgressDlg>& download) {
+  if (!CheckPrinterCount(port)) return false;
+  if (!port.Open()) {
+    ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
+    return false;
+  }
+  if (!force && !CheckPrinterStatus(port)) return false;
+  if (!SwitchToDownloadMode(port)) return false;
+  downloadMode_ = true;
+
+  // The printer comes back as a new device in download mode: look it up afresh.
+  port.Close();
+  port.ClearDevicePath();
+  clock_.Sleep(kReopenDelayMs);
+  if (!port.Open()) {
+    ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
+    downloadMode_ =
+        false;  // nothing more can reach the printer; the message asks for a power cycle
+    return false;
+  }
+
+  if (!force && !CheckVersion(port)) return false;
+  if (!BuildImages()) {
+    ReleasePrinter(port);
+    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
+    return false;
+  }
+
+  download = ShowProgress(IDS_UPGRADE);
+  download->StartEstimate(clock_.TickCount(),
+                          static_cast<uint32_t>(images_.totalTimeWeight) * 100u);
+  const int sent = DownloadImages(port, *download);
+  FreeImages();
+  if (!sent) return false;  // released and reported by the download
+
+  const int verified = VerifyVersions(port, download.get());
+  ReleasePrinter(port);
+  if (verified) {
+    download->SetPosition(100);
+    clock_.Sleep(kFinalPauseMs);
+  }
+  download.reset();
+  if (verified) {
+    ShowMessage(IDS_SUCCESS, MessageTitle::Success, MessageIcon::Warning);
+  } else {
+    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
+  }
+  return true;
+}
+
+int CUpdateProcedure::CheckPrinterCount(CPrinterPort& port) {
+  const int count = port.GetPrinterCount();
+  if (count == 1) return 1;
+  ShowMessage(count <= 0 ? IDS_NOT_CONNECTED : IDS_TWO_PRINTERS, MessageTitle::Error,
+              MessageIcon::Warning);
+  return 0;
+}
+
+int CUpdateProcedure::CheckPrinterStatus(CPrinterPort& port) {
+  StatusReport report{};
+  CStatusQuery query;
+  if (WaitWhileBusy(port, query, 0, report, true) != 0) {
+    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
+    return 0;
+  }
+  // The second unit counts only when the printer says it has one; printing wins over error.
+  const bool second = HasSecondUnit(report);
+  if (IsUnitPrinting(report.unit1Head) || (second && IsUnitPrinting(report.unit2Head))) {
+    ShowMessage(IDS_PRINTING, MessageTitle::Error, MessageIcon::Warning);
+    return 0;
+  }
+  if (IsUnitInError(report.unit1Head) || (second && IsUnitInError(report.unit2Head))) {
+    ShowMessage(IDS_PRINTER_ERROR, MessageTitle::Error, MessageIcon::Warning);
+    return 0;
+  }
+  return 1;
+}
+
+int CUpdateProcedure::SwitchToDownloadMode(CPrinterPort& port) {
+  if (!port.EnterDownloadMode()) {
+    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
+    return 0;
+  }
+  std::unique_ptr<CProgressDlg> progress = ShowProgress(IDS_INITIALIZING);
+  progress->SetMessageId(IDS_PLEASE_WAIT);
+  progress->StartEstimate(clock_.TickCount(), kModeSwitchWaitMs);
+  PacedWait(kModeSwitchWaitMs, progress.get(), kModeSwitchStepMs);
+  progress->SetPosition(100);
+  return 1;
+}
+
+void CUpdateProcedure::ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon) {
+  // Loaded only now, so the text is the one of the procedure's language at this moment.
+  ShowText(stringId, LoadString(stringId, language_), title, icon);
+}
+
+void CUpdateProcedure::ShowText(uint32_t stringId, std::string text, MessageTitle title,
+                                MessageIcon icon) {
+  view_.ShowMessage(Message{stringId, std::move(text), title, icon});
+}
+
+std::unique_ptr<CProgressDlg> CUpdateProcedure::NewProgress(uint32_t captionId) {
+  return std::make_unique<CProgressDlg>(view_, clock_, language_, captionId);
+}
+
+std::unique_ptr<CProgressDlg> CUpdateProcedure::ShowProgress(uint32_t captionId) {
+  std::unique_ptr<CProgressDlg> progress = NewProgress(captionId);
+  progress->Create();  // a window that cannot be made leaves the work to go on without one
+  progress->SetRange(0, 100);
+  progress->SetPosition(0);
+  return progress;
+}
+
+}  // namespace zmr
