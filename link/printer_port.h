@@ -75,6 +75,8 @@ class CPrinterPort {
   Clock& GetClock() const { return clock_; }
 
  private:
+  friend class PrinterPortTestAccess;  // lets tests reach states no operation produces
+
   const ImportedDriver& imported_;
   const CDriverLibrary& loaded_;
   Clock& clock_;
