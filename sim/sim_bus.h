@@ -1,0 +1,128 @@
+#pragma once
+// The process-wide set of simulated devices behind the two driver libraries.
+//
+// Tests configure it through Reset with a VirtualClock and read the printers, the trace and the
+// open handles back; the programs leave it alone and it configures itself from the ZMR470_SIM
+// environment variable (sim_env.h) with the system clock at first use.
+//
+// The printers on the bus, in order: `listed` printers that libTUsbPrIf lists and opens by path,
+// then `indexed` printers that libZUsbXpIf opens by index. Each is a separate SimPrinter.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/handle_table.h"
+#include "sim/sim_printer.h"
+
+namespace zmr::sim {
+
+// A pipe open that fails: opens of `pipe` ("PIPE00", "PIPE01", or "" for both) of any printer
+// through `via`; the first `after` such opens of each printer still succeed.
+struct OpenFault {
+  enum class Via { kAny, kListed, kIndexed };
+  Via via = Via::kAny;
+  std::string pipe;
+  uint32_t after = 0;
+};
+
+// A listed device that is not a printer of ours (other IDs), or any hostile text.
+struct OtherDevice {
+  std::string deviceId;
+  std::string devicePath;
+};
+
+struct SimConfig {
+  int listed = 1;   // printers listed by libTUsbPrIf
+  int indexed = 0;  // printers openable by index through libZUsbXpIf
+  // Non-matching devices listed before the printers: `others` generated ones, then `extra`.
+  int others = 0;
+  std::vector<OtherDevice> extra;
+
+  uint16_t vendorId = 0x04CB;
+  uint16_t productId = 0x5006;
+  // Texts of the listed printers; empty: generated. The generated ID is
+  // "USB\VID_04CB&PID_5006&REV_0100" (the second listed printer's in lower case), the path
+  // "\\?\usb#vid_04cb&pid_5006#sim000N#{...}". Texts longer than 255 bytes are handed out cut at
+  // 256 bytes with no NUL; with a fixed path every listed printer has the same one.
+  std::string printerDeviceId;
+  std::string printerDevicePath;
+  // After a mode switch a listed printer comes back under a new device path.
+  bool newPathAfterModeSwitch = false;
+  bool vendorIdRefused = false;  // SetVenderID returns 0
+  std::vector<OpenFault> openFaults;
+
+  PrinterConfig printer;  // every printer's settings and transfer faults
+
+  bool trace = false;          // keep a trace in memory (SimBus::TraceEntries)
+  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16
+  std::string traceFile;       // append the trace to this file (ZMR470_SIM_TRACE)
+};
+
+class SimBus {
+ public:
+  static SimBus& Instance();
+
+  // Replaces every device with new ones built from `config`. The clock must outlive the bus's
+  // use (until the next Reset or Clear).
+  void Reset(const SimConfig& config, Clock& clock);
+  // Back to unconfigured: drops the devices and the clock. The next driver call configures the
+  // bus from the environment again.
+  void Clear();
+  bool IsConfigured() const;
+  SimConfig Config() const;
+
+  // The printers (listed first, then indexed); valid until the next Reset or Clear.
+  size_t PrinterCount() const;
+  SimPrinter& Printer(size_t index);
+  std::shared_ptr<SimPrinter> PrinterPtr(size_t index);
+  // The path under which printer `index` (a listed one) is found now.
+  std::string DevicePath(size_t index) const;
+
+  std::vector<TraceEntry> TraceEntries() const;
+  void ClearTrace();
+
+  // Handles that the simulated libraries opened and that are not closed yet.
+  size_t OpenHandleCount() const { return openHandles_.load(); }
+
+  // ---- What the driver libraries call (configure from the environment first if needed). ----
+  int DeviceCount();
+  // Writes at most ZMR_DRIVER_TEXT_SIZE bytes into each buffer.
+  bool DeviceInfo(int index, char* deviceId, char* devicePath);
+  platform::Handle OpenByPath(const char* pipeName, const char* devicePath);
+  bool SetVendorId(uint16_t vendorId);
+  void SetProductIds(const uint16_t* productIds, int count);
+  platform::Handle OpenControl(int index);
+  platform::Handle OpenByIndex(const char* pipeName, int index);
+
+ private:
+  SimBus() = default;
+  struct Device;
+  class PipeChannel;
+  class ControlChannel;
+
+  void EnsureConfiguredLocked();
+  void ResetLocked(const SimConfig& config, Clock& clock);
+  std::shared_ptr<SimPrinter> IndexedPrinterLocked(int index);
+  std::string PrinterPathLocked(size_t index) const;
+  std::string PrinterIdLocked(size_t index) const;
+  platform::Handle OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via);
+
+  mutable std::mutex mutex_;
+  bool configured_ = false;
+  SimConfig config_;
+  Clock* clock_ = nullptr;
+  Trace trace_;  // lives as long as the bus: printers kept by stray handles may still use it
+  std::vector<std::shared_ptr<SimPrinter>> printers_;
+  std::vector<std::vector<uint32_t>> opens_;  // per printer, per open fault: matching opens
+  uint16_t setVendorId_ = 0;
+  bool vendorIdSet_ = false;
+  std::vector<uint16_t> setProductIds_;
+  bool productIdsSet_ = false;
+  std::atomic<size_t> openHandles_{0};
+};
+
+}  // namespace zmr::sim

@@ -1,0 +1,79 @@
+#include "sim/sim_trace.h"
+
+#include <algorithm>
+
+namespace zmr::sim {
+
+Trace::~Trace() {
+  if (file_) std::fclose(file_);
+}
+
+void Trace::Reset() {
+  std::lock_guard lock(mutex_);
+  memory_ = allBytes_ = false;
+  entries_.clear();
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void Trace::EnableMemory(bool allBytes) {
+  std::lock_guard lock(mutex_);
+  memory_ = true;
+  allBytes_ = allBytes;
+}
+
+bool Trace::OpenFile(const std::string& path, uint32_t startTick) {
+  std::lock_guard lock(mutex_);
+  if (file_) std::fclose(file_);
+  file_ = std::fopen(path.c_str(), "a");
+  startTick_ = startTick;
+  return file_ != nullptr;
+}
+
+bool Trace::Active() const {
+  std::lock_guard lock(mutex_);
+  return memory_ || file_;
+}
+
+void Trace::Record(TraceEntry entry, const uint8_t* moved) {
+  std::lock_guard lock(mutex_);
+  if (!memory_ && !file_) return;
+  const uint32_t keep = (memory_ && allBytes_) ? entry.done : std::min<uint32_t>(entry.done, 16);
+  if (moved) entry.bytes.assign(moved, moved + keep);
+  if (file_) {
+    const std::string line = FormatTraceLine(entry, startTick_);
+    std::fprintf(file_, "%s\n", line.c_str());
+    std::fflush(file_);
+  }
+  if (memory_) entries_.push_back(std::move(entry));
+}
+
+std::vector<TraceEntry> Trace::Entries() const {
+  std::lock_guard lock(mutex_);
+  return entries_;
+}
+
+void Trace::Clear() {
+  std::lock_guard lock(mutex_);
+  entries_.clear();
+}
+
+std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string line = std::to_string(entry.tick - startTick) + ' ' + entry.direction + ' ' +
+                     entry.Pipe() + ' ' + std::to_string(entry.length) + ' ';
+  const size_t shown = std::min<size_t>(entry.bytes.size(), 16);
+  for (size_t i = 0; i < shown; ++i) {
+    line += kHex[entry.bytes[i] >> 4];
+    line += kHex[entry.bytes[i] & 0x0F];
+  }
+  if (entry.done > 16) line += "...";
+  if (!entry.ok) {
+    line += " failed";
+  } else if (entry.done != entry.length) {
+    line += " short " + std::to_string(entry.done);
+  }
+  return line;
+}
+
+}  // namespace zmr::sim

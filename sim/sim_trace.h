@@ -1,0 +1,57 @@
+#pragma once
+// The record of every transfer the simulated printers see: in memory for tests, and one line per
+// transfer in a file for people.
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zmr::sim {
+
+struct TraceEntry {
+  uint32_t tick = 0;           // clock tick count when the transfer ended
+  int printer = 0;             // the printer's number on the bus
+  char direction = 'W';        // 'W' host to printer (PIPE00), 'R' printer to host (PIPE01)
+  uint32_t length = 0;         // bytes asked for
+  uint32_t done = 0;           // bytes moved
+  bool ok = false;             // the transfer reported success
+  std::vector<uint8_t> bytes;  // the bytes moved: the first 16, or all of them when asked to
+
+  const char* Pipe() const { return direction == 'W' ? "PIPE00" : "PIPE01"; }
+};
+
+class Trace {
+ public:
+  Trace() = default;
+  ~Trace();
+  Trace(const Trace&) = delete;
+  Trace& operator=(const Trace&) = delete;
+
+  // Stops recording, forgets the entries and closes the file.
+  void Reset();
+  // Keeps entries in memory from now on (cleared by Clear), with every byte or the first 16.
+  void EnableMemory(bool allBytes = false);
+  // Appends one line per transfer to `path`, with times counted from `startTick`:
+  //   <ms> W PIPE00 <length> <hex of the first 16 bytes>[...] [short <done>|failed]
+  bool OpenFile(const std::string& path, uint32_t startTick);
+  // Records `entry` (its `bytes` left empty) with the `entry.done` bytes at `moved`.
+  void Record(TraceEntry entry, const uint8_t* moved);
+  // Whether anything records at all (so the printer may skip the work).
+  bool Active() const;
+  std::vector<TraceEntry> Entries() const;
+  void Clear();
+
+ private:
+  mutable std::mutex mutex_;
+  bool memory_ = false;
+  bool allBytes_ = false;
+  std::vector<TraceEntry> entries_;
+  std::FILE* file_ = nullptr;
+  uint32_t startTick_ = 0;
+};
+
+// One line of the trace file, without the line end.
+std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick);
+
+}  // namespace zmr::sim

@@ -1,0 +1,21 @@
+// libTUsbPrIf.so over the simulated bus: lists devices and opens pipes by device path.
+#include "link/driver_api.h"
+#include "sim/sim_bus.h"
+
+using zmr::sim::SimBus;
+
+extern "C" {
+
+int UsbGetDeviceNum(void) {
+  return SimBus::Instance().DeviceCount();
+}
+
+int UsbGetDeviceInfo(int index, char* deviceId, char* devicePath) {
+  return SimBus::Instance().DeviceInfo(index, deviceId, devicePath) ? 1 : 0;
+}
+
+intptr_t UsbOpenBulk3(const char* pipeName, const char* devicePath) {
+  return SimBus::Instance().OpenByPath(pipeName, devicePath);
+}
+
+}  // extern "C"
