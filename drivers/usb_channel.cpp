@@ -1,0 +1,82 @@
+#include "drivers/usb_channel.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+namespace zmr::drivers {
+namespace {
+
+// One bulk endpoint. Every Read or Write is one synchronous transfer bounded by the device's
+// timeout; it is neither split nor retried here.
+class BulkChannel final : public platform::Channel {
+ public:
+  BulkChannel(std::shared_ptr<OpenDevice> device, Pipe pipe)
+      : device_(std::move(device)), pipe_(pipe) {}
+
+  bool Read(uint8_t* buffer, uint32_t length, uint32_t& done) override {
+    done = 0;
+    if (pipe_ != Pipe::kIn) return false;
+    // A reply may end early with a short packet; the caller compares the count it gets with the
+    // length it asked for. More bytes than the buffer holds fail the transfer (overflow).
+    return Transfer(buffer, length, done);
+  }
+
+  bool Write(const uint8_t* buffer, uint32_t length, uint32_t& done) override {
+    done = 0;
+    if (pipe_ != Pipe::kOut) return false;
+    // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
+    return Transfer(const_cast<uint8_t*>(buffer), length, done) && done == length;
+  }
+
+ private:
+  bool Transfer(uint8_t* buffer, uint32_t length, uint32_t& done) {
+    if ((buffer == nullptr && length != 0) || length > static_cast<uint32_t>(INT_MAX)) return false;
+    const uint8_t endpoint = device_->Endpoint(pipe_);
+    int transferred = 0;
+    const int result =
+        libusb_bulk_transfer(device_->Handle(), endpoint, buffer, static_cast<int>(length),
+                             &transferred, device_->TimeoutMs());
+    // Also after a time-out or an error: the bytes that did move count.
+    if (transferred > 0) done = std::min(static_cast<uint32_t>(transferred), length);
+    // A halted endpoint stays halted until cleared; clear it so that the printer can be talked
+    // to again once the caller has dealt with the failure.
+    if (result == LIBUSB_ERROR_PIPE) libusb_clear_halt(device_->Handle(), endpoint);
+    return result == LIBUSB_SUCCESS;
+  }
+
+  std::shared_ptr<OpenDevice> device_;
+  Pipe pipe_;
+};
+
+class ControlChannel final : public platform::Channel {
+ public:
+  explicit ControlChannel(std::shared_ptr<OpenDevice> device) : device_(std::move(device)) {}
+  bool Read(uint8_t*, uint32_t, uint32_t& done) override {
+    done = 0;
+    return false;
+  }
+  bool Write(const uint8_t*, uint32_t, uint32_t& done) override {
+    done = 0;
+    return false;
+  }
+
+ private:
+  std::shared_ptr<OpenDevice> device_;
+};
+
+}  // namespace
+
+platform::Handle OpenPipe(libusb_device* device, Pipe pipe) {
+  auto open = ShareOpenDevice(device);
+  if (!open || open->Endpoint(pipe) == 0) return platform::kInvalidHandle;
+  return platform::RegisterChannel(std::make_unique<BulkChannel>(std::move(open), pipe));
+}
+
+platform::Handle OpenControl(libusb_device* device) {
+  auto open = ShareOpenDevice(device);
+  if (!open) return platform::kInvalidHandle;
+  return platform::RegisterChannel(std::make_unique<ControlChannel>(std::move(open)));
+}
+
+}  // namespace zmr::drivers
