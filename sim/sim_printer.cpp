@@ -100,8 +100,12 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
         parse_ = Parse::kCommand;
         commandFill_ = 0;
         currentBlock_ = 0;
+        transferActive_ = false;
       } else {
-        currentBlock_ = inStream ? ++blockNumber_ : 0;
+        // Every write after the transfer command is a block of it, up to the next command.
+        const bool startsCommand = !inStream && length > 0 && data[0] == kEsc;
+        if (startsCommand) transferActive_ = false;
+        currentBlock_ = transferActive_ ? ++blockNumber_ : 0;
       }
       ok = true;
       deliver = length;
@@ -402,6 +406,7 @@ void SimPrinter::ExecuteCommandLocked(const uint8_t* c) {
     streamBad_ = false;
     runningSum_ = 0;
     blockNumber_ = 0;
+    transferActive_ = true;
     transferType_ = type;
     parse_ = Parse::kKind;
   } else if (std::memcmp(c, kVersion, 4) == 0) {

@@ -182,6 +182,7 @@ class SimPrinter {
   uint32_t blockNumber_ = 0;   // writes since the last transfer command
   uint32_t currentBlock_ = 0;  // block number of the write at hand; 0 outside a transfer
   char transferType_ = 0;
+  bool transferActive_ = false;  // writes are blocks of the last transfer
 
   uint32_t writes_ = 0;
   uint32_t reads_ = 0;
