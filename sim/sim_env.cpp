@@ -108,6 +108,10 @@ bool TransferFault(std::string_view key, std::string_view value, Fault& fault) {
     fault.effect = Fault::Effect::kShort;
     return amount.empty() || Number(amount, fault.bytes);
   }
+  if (key.starts_with("corrupt")) {
+    fault.effect = Fault::Effect::kCorrupt;
+    return amount.empty() || Number(amount, fault.bytes);
+  }
   fault.effect = Fault::Effect::kSlow;
   return Number(amount, fault.delayMs);
 }
@@ -193,7 +197,8 @@ bool Apply(std::string_view key, std::string_view value, SimConfig& config) {
     return true;
   }
   if (key == "failwrite" || key == "shortwrite" || key == "slowwrite" || key == "slow" ||
-      key == "failread" || key == "shortread" || key == "slowread") {
+      key == "corruptwrite" || key == "failread" || key == "shortread" || key == "slowread" ||
+      key == "corruptread") {
     Fault fault;
     if (!TransferFault(key, value, fault)) return false;
     p.faults.push_back(fault);

@@ -16,9 +16,10 @@ struct Fault {
     kBlock,   // write number `nth` after the transfer command for data type `dataType`
   };
   enum class Effect {
-    kFail,   // the transfer fails and moves 0 bytes (a write delivers nothing)
-    kShort,  // the transfer succeeds but moves only `bytes` bytes (a write delivers those)
-    kSlow,   // the transfer takes `delayMs` more of clock time, then goes through
+    kFail,     // the transfer fails and moves 0 bytes (a write delivers nothing)
+    kShort,    // the transfer succeeds but moves only `bytes` bytes (a write delivers those)
+    kSlow,     // the transfer takes `delayMs` more of clock time, then goes through
+    kCorrupt,  // the transfer goes through whole, but the byte at offset `bytes` arrives inverted
   };
 
   Direction direction = Direction::kWrite;
@@ -51,6 +52,13 @@ struct Fault {
     fault.effect = Effect::kSlow;
     fault.delayMs = ms;
     fault.repeat = true;
+    return fault;
+  }
+  // Block `block` of the type's transfer arrives with its byte at `offset` inverted.
+  static Fault CorruptBlock(char type, uint32_t block, uint32_t offset = 0) {
+    Fault fault = Fault{}.Block(type, block);
+    fault.effect = Effect::kCorrupt;
+    fault.bytes = offset;
     return fault;
   }
   static Fault FailRead(uint32_t nth) {

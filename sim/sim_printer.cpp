@@ -86,6 +86,7 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
   done = 0;
   uint32_t deliver = 0;
   uint32_t delay = 0;
+  uint32_t corruptAt = UINT32_MAX;
   bool ok = false;
   {
     std::lock_guard lock(mutex_);
@@ -121,6 +122,9 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
           case Fault::Effect::kSlow:
             delay += fault->delayMs;
             break;
+          case Fault::Effect::kCorrupt:
+            corruptAt = fault->bytes;
+            break;
         }
       }
       delay += SpeedDelayLocked(deliver);
@@ -129,7 +133,13 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
   if (delay) clock_.Sleep(delay);
   {
     std::lock_guard lock(mutex_);
-    if (deliver) DeliverLocked(data, deliver);
+    if (corruptAt < deliver) {
+      std::vector<uint8_t> changed(data, data + deliver);
+      changed[corruptAt] = static_cast<uint8_t>(~changed[corruptAt]);
+      DeliverLocked(changed.data(), deliver);
+    } else if (deliver) {
+      DeliverLocked(data, deliver);
+    }
   }
   done = deliver;
   if (trace_ && trace_->Active()) {
@@ -177,6 +187,9 @@ bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t leng
               break;
             case Fault::Effect::kSlow:
               delay = fault->delayMs;
+              break;
+            case Fault::Effect::kCorrupt:
+              if (fault->bytes < reply.size()) reply[fault->bytes] ^= 0xFF;
               break;
           }
         }

@@ -63,6 +63,7 @@ std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick) {
   std::string line = std::to_string(entry.tick - startTick) + ' ' + entry.direction + ' ' +
                      entry.Pipe() + ' ' + std::to_string(entry.length) + ' ';
   const size_t shown = std::min<size_t>(entry.bytes.size(), 16);
+  if (shown == 0) line += '-';
   for (size_t i = 0; i < shown; ++i) {
     line += kHex[entry.bytes[i] >> 4];
     line += kHex[entry.bytes[i] & 0x0F];

@@ -33,7 +33,7 @@ class Trace {
   // Keeps entries in memory from now on (cleared by Clear), with every byte or the first 16.
   void EnableMemory(bool allBytes = false);
   // Appends one line per transfer to `path`, with times counted from `startTick`:
-  //   <ms> W PIPE00 <length> <hex of the first 16 bytes>[...] [short <done>|failed]
+  //   <ms> W PIPE00 <length> <hex of the first 16 bytes moved, or ->[...] [short <done>|failed]
   bool OpenFile(const std::string& path, uint32_t startTick);
   // Records `entry` (its `bytes` left empty) with the `entry.done` bytes at `moved`.
   void Record(TraceEntry entry, const uint8_t* moved);

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "link/driver_api.h"
@@ -228,6 +231,34 @@ TEST_F(SimBusTest, TraceKeepsEveryTransferWithItsTime) {
   EXPECT_EQ(std::string(entries[0].Pipe()), "PIPE00");
   SimBus::Instance().ClearTrace();
   EXPECT_TRUE(SimBus::Instance().TraceEntries().empty());
+}
+
+TEST_F(SimBusTest, TraceFileHasOneLinePerTransfer) {
+  const std::string file = ::testing::TempDir() + "sim_trace_test.txt";
+  std::remove(file.c_str());
+  config.traceFile = file;
+  config.printer.faults = {Fault::ShortRead(1, 10)};
+  clock.Advance(7000);  // lines count from the set-up of the bus
+  Configure();
+  intptr_t out = UsbOpenBulk3("PIPE00", DeviceInfo(0).path.c_str());
+  intptr_t in = UsbOpenBulk3("PIPE01", DeviceInfo(0).path.c_str());
+  clock.Advance(25);
+  ASSERT_TRUE(WriteAll(out, kVersion, 4));
+  uint8_t reply[48];
+  uint32_t done = 0;
+  platform::ReadHandle(in, reply, sizeof reply, &done);
+  platform::ReadHandle(in, reply, sizeof reply, &done);
+  Close(out);
+  Close(in);
+  SimBus::Instance().Clear();  // closes the file
+  std::ifstream stream(file);
+  const std::string text((std::istreambuf_iterator<char>(stream)),
+                         std::istreambuf_iterator<char>());
+  EXPECT_EQ(text,
+            "25 W PIPE00 4 1b562300\n"
+            "25 R PIPE01 48 232e0004700033313642 short 10\n"
+            "25 R PIPE01 48 - failed\n");
+  std::remove(file.c_str());
 }
 
 TEST_F(SimBusTest, ConfiguresItselfFromTheEnvironmentAtFirstUse) {

@@ -64,6 +64,13 @@ TEST(SimEnvTest, SettingsTable) {
          return f.match == Fault::Match::kBlock && f.dataType == 'f' && f.nth == 3 && f.repeat &&
                 f.effect == Fault::Effect::kSlow && f.delayMs == 121000;
        }},
+      {"corruptwrite=t2:5 corruptread=x23",
+       [](const SimConfig& c) {
+         const auto& f = c.printer.faults;
+         return f.size() == 2 && f[0].effect == Fault::Effect::kCorrupt && f[0].dataType == 't' &&
+                f[0].nth == 2 && f[0].bytes == 5 && f[1].direction == Fault::Direction::kRead &&
+                f[1].match == Fault::Match::kPrefix && f[1].bytes == 0;
+       }},
       {"failread=2 shortread=1:40",
        [](const SimConfig& c) {
          const auto& f = c.printer.faults;

@@ -363,6 +363,21 @@ TEST_F(SimPrinterTest, RepeatedFaultsAndReadFaults) {
   EXPECT_EQ(Read(48).size(), 48u);
 }
 
+TEST_F(SimPrinterTest, CorruptedTransfersGoThroughButDoNotTake) {
+  config.faults = {Fault::CorruptBlock('p', 1, 20), Fault::FailRead(1)};
+  config.faults[1].effect = Fault::Effect::kCorrupt;
+  config.faults[1].bytes = 2;
+  Make();
+  EnterDownloadMode();
+  // Byte 20 is the first length byte of the second record: the stream runs on until the next
+  // command comes.
+  Download('p', BuildStream(Data1Records()));  // every write reported whole
+  const std::vector<uint8_t> reply = VersionReply();
+  EXPECT_EQ(printer->LastStream('p'), StreamOutcome::kRejected);
+  ASSERT_EQ(reply.size(), 48u);
+  EXPECT_EQ(reply[2], 0xFF);
+}
+
 TEST_F(SimPrinterTest, SlowBlocksAndTransferSpeedTakeClockTime) {
   config.bytesPerSecond = 200000;
   config.faults = {Fault::SlowFromBlock('p', 7, 121000)};
