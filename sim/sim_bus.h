@@ -75,7 +75,8 @@ class SimBus {
   bool IsConfigured() const;
   SimConfig Config() const;
 
-  // The printers (listed first, then indexed); valid until the next Reset or Clear.
+  // The printers (listed first, then indexed); `index` below PrinterCount(). The reference is
+  // valid until the next Reset or Clear; PrinterPtr gives null for an index out of range.
   size_t PrinterCount() const;
   SimPrinter& Printer(size_t index);
   std::shared_ptr<SimPrinter> PrinterPtr(size_t index);
