@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "link/printer_port.h"
@@ -15,6 +16,10 @@ struct DeviceIdCase {
   uint16_t vendor = 0;
   uint16_t product = 0;
 };
+
+void PrintTo(const DeviceIdCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DeviceIdTest : public testing::TestWithParam<DeviceIdCase> {};
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "protocol/commands.h"
@@ -60,6 +61,10 @@ struct HeaderCase {
   uint8_t header[3];
   bool accepted;
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class VersionHeaderTest : public testing::TestWithParam<HeaderCase> {};
 

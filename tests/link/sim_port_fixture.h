@@ -1,0 +1,63 @@
+#pragma once
+// A CPrinterPort on the simulated printers: the linked libTUsbPrIf and the process's
+// CDriverLibrary bound to the simulated libZUsbXpIf.so, all under one VirtualClock.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "link/imported_driver.h"
+#include "link/printer_port.h"
+#include "platform/clock.h"
+#include "platform/handle_table.h"
+#include "sim/sim_bus.h"
+
+namespace zmr {
+
+// Reaches states of a port that no operation leaves behind.
+class PrinterPortTestAccess {
+ public:
+  static void CloseReadPipe(CPrinterPort& port) {
+    platform::CloseHandle(port.readPipe_);
+    port.readPipe_ = platform::kInvalidHandle;
+  }
+};
+
+class SimPortTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Bound once for the process, as start-up does; the library stays loaded.
+    static const bool bound = TheDriverLibrary().IsLoaded() || TheDriverLibrary().Bind();
+    ASSERT_TRUE(bound) << "the simulated libZUsbXpIf.so must be on the library path";
+  }
+
+  void TearDown() override {
+    port_.reset();
+    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(sim::SimBus::Instance().OpenHandleCount(), 0u);
+    sim::SimBus::Instance().Clear();
+  }
+
+  // A bus built from `config` (with the trace kept in full) and a closed port on it.
+  CPrinterPort& Start(sim::SimConfig config) {
+    config.trace = true;
+    config.traceAllBytes = true;
+    port_.reset();
+    sim::SimBus::Instance().Reset(config, clock_);
+    port_ = std::make_unique<CPrinterPort>(LinkedImportedDriver(), TheDriverLibrary(), clock_);
+    return *port_;
+  }
+
+  static sim::SimConfig Printers(int listed, int indexed) {
+    sim::SimConfig config;
+    config.listed = listed;
+    config.indexed = indexed;
+    return config;
+  }
+
+  static sim::SimBus& Bus() { return sim::SimBus::Instance(); }
+
+  VirtualClock clock_;
+  std::unique_ptr<CPrinterPort> port_;
+};
+
+}  // namespace zmr

@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "protocol/status_query.h"
+#include "tests/link/sim_port_fixture.h"
+
+namespace zmr {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Bytes kWake = {0x1B, 'E', 'W', 'U'};
+
+class StatusQueryTest : public SimPortTest {
+ protected:
+  CPrinterPort& OpenPrinter(sim::SimConfig config = Printers(1, 0)) {
+    CPrinterPort& port = Start(config);
+    EXPECT_EQ(port.Open(), 1);
+    return port;
+  }
+  static StatusReport Poisoned() {
+    StatusReport report;
+    std::memset(&report, 0x5A, sizeof(report));
+    return report;
+  }
+  static bool Same(const StatusReport& a, const StatusReport& b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+  }
+  static std::vector<sim::TraceEntry> Trace() { return Bus().TraceEntries(); }
+  static size_t WriteCount() {
+    size_t count = 0;
+    for (const auto& entry : Trace()) count += entry.direction == 'W';
+    return count;
+  }
+
+  CStatusQuery query_;
+};
+
+// The request's bytes and the 50 ms between writing it and reading the reply.
+TEST_F(StatusQueryTest, RequestPerTypeWithPauseBeforeTheReply) {
+  for (uint8_t type = 0; type < 3; ++type) {
+    SCOPED_TRACE(testing::Message() << "type " << int(type));
+    CPrinterPort& port = OpenPrinter();
+    StatusReport report = Poisoned();
+    ASSERT_TRUE(query_.QueryStatus(port, type, report));
+    EXPECT_EQ(report.statusType, type);
+    const auto trace = Trace();
+    ASSERT_EQ(trace.size(), 2u);
+    EXPECT_EQ(trace[0].direction, 'W');
+    EXPECT_EQ(trace[0].bytes, (Bytes{0x1B, 'V', '2', static_cast<uint8_t>('0' + type)}));
+    EXPECT_EQ(trace[1].direction, 'R');
+    EXPECT_EQ(trace[1].length, StatusReplyLength(type));
+    EXPECT_EQ(trace[1].tick - trace[0].tick, 50u);
+  }
+}
+
+// What the printer reports about its units reaches the predicates.
+TEST_F(StatusQueryTest, DecodedStatusFeedsThePredicates) {
+  struct Case {
+    const char* name;
+    bool unit1Printing, unit2Printing, unit1Error, unit2Error, secondUnit;
+  };
+  const Case cases[] = {
+      {"Idle", false, false, false, false, false},
+      {"FirstPrinting", true, false, false, false, false},
+      {"SecondInError", false, false, false, true, true},
+      {"BothPrintingFirstInError", true, true, true, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimConfig config = Printers(1, 0);
+    config.printer.unit1Printing = c.unit1Printing;
+    config.printer.unit2Printing = c.unit2Printing;
+    config.printer.unit1Error = c.unit1Error;
+    config.printer.unit2Error = c.unit2Error;
+    config.printer.secondUnit = c.secondUnit;
+    CPrinterPort& port = OpenPrinter(config);
+    StatusReport report = Poisoned();
+    ASSERT_TRUE(query_.QueryStatus(port, 0, report));
+    EXPECT_FALSE(IsPrinterBusy(report.stateBytes));
+    EXPECT_EQ(HasSecondUnit(report), c.secondUnit);
+    EXPECT_EQ(IsUnitPrinting(report.unit1Head), c.unit1Printing);
+    EXPECT_EQ(IsUnitPrinting(report.unit2Head), c.unit2Printing);
+    EXPECT_EQ(IsUnitInError(report.unit1Head), c.unit1Error);
+    EXPECT_EQ(IsUnitInError(report.unit2Head), c.unit2Error);
+  }
+}
+
+// Every failure of the query: its code, how many writes reached the printer, and the report
+// left as it was.
+TEST_F(StatusQueryTest, Failures) {
+  struct Case {
+    const char* name;
+    sim::SimConfig config;
+    bool open;
+    bool closeReadPipe;
+    uint8_t type;
+    int code;
+    size_t writes;
+  };
+  auto with = [](auto change) {
+    sim::SimConfig config = Printers(1, 0);
+    change(config.printer);
+    return config;
+  };
+  const Case cases[] = {
+      {"TypeOutOfRange", Printers(1, 0), true, false, 3, CStatusQuery::kBadType, 0},
+      {"TypeOutOfRangeReadPipeClosed", Printers(1, 0), true, true, 3, CStatusQuery::kNotOpen, 0},
+      {"PortClosed", Printers(1, 0), false, false, 0, CStatusQuery::kNotOpen, 0},
+      {"WrongTypeCharacter", with([](auto& p) { p.wrongStatusType = true; }), true, false, 0,
+       CStatusQuery::kNotOpen, 1},
+      {"ShortReply", with([](auto& p) { p.statusShortBy = 16; }), true, false, 0,
+       CPrinterPort::kTransferFailed, 1},
+      {"ShortRequest", with([](auto& p) { p.faults = {sim::Fault::FailWrite(1).Short(3)}; }), true,
+       false, 0, CPrinterPort::kTransferFailed, 1},
+      {"FailedRead", with([](auto& p) { p.faults = {sim::Fault::FailRead(1)}; }), true, false, 1,
+       CPrinterPort::kTransferFailed, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CPrinterPort& port = c.open ? OpenPrinter(c.config) : Start(c.config);
+    if (c.closeReadPipe) PrinterPortTestAccess::CloseReadPipe(port);
+    CStatusQuery query;
+    StatusReport report = Poisoned();
+    EXPECT_FALSE(query.QueryStatus(port, c.type, report));
+    EXPECT_EQ(query.ErrorCode(), c.code);
+    EXPECT_EQ(WriteCount(), c.writes);
+    EXPECT_TRUE(Same(report, Poisoned()));
+  }
+}
+
+TEST_F(StatusQueryTest, CodeIsKeptAfterALaterSuccess) {
+  sim::SimConfig config = Printers(1, 0);
+  config.printer.faults = {sim::Fault::FailRead(1)};
+  CPrinterPort& port = OpenPrinter(config);
+  StatusReport report{};
+  EXPECT_FALSE(query_.QueryStatus(port, 0, report));
+  EXPECT_TRUE(query_.QueryStatus(port, 0, report));
+  EXPECT_EQ(query_.ErrorCode(), CPrinterPort::kTransferFailed);
+}
+
+TEST_F(StatusQueryTest, TransfersReportTheirCount) {
+  sim::SimConfig config = Printers(1, 0);
+  config.printer.faults = {sim::Fault::FailWrite(1).Short(1)};
+  CPrinterPort& port = OpenPrinter(config);
+  uint32_t count = 99;
+  EXPECT_FALSE(query_.SendBytes(port, kWake.data(), 4, &count));
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(query_.ErrorCode(), CPrinterPort::kTransferFailed);
+  uint8_t buffer[8];
+  EXPECT_FALSE(query_.ReceiveBytes(port, buffer, sizeof(buffer), &count));
+  EXPECT_EQ(count, 0u);
+}
+
+TEST_F(StatusQueryTest, WakeNeedsOnlyTheWritePipe) {
+  CPrinterPort& port = OpenPrinter();
+  PrinterPortTestAccess::CloseReadPipe(port);
+  ASSERT_TRUE(query_.SendWake(port));
+  const auto trace = Trace();
+  ASSERT_EQ(trace.size(), 1u);
+  EXPECT_EQ(trace[0].bytes, kWake);
+  StatusReport report{};
+  EXPECT_FALSE(query_.QueryStatus(port, 0, report));
+  EXPECT_EQ(query_.ErrorCode(), CStatusQuery::kNotOpen);
+
+  port.Close();
+  EXPECT_FALSE(query_.SendWake(port));
+  EXPECT_EQ(query_.ErrorCode(), CStatusQuery::kNotOpen);
+}
+
+class BusyWaitTest : public StatusQueryTest {};
+
+// A printer that stays busy ends the wait a little over 10 s after the wake command, also when
+// the tick counter wraps on the way.
+TEST_F(BusyWaitTest, StillBusyAfterTheLimit) {
+  for (const uint32_t startTick : {0u, 0xFFFFFFFFu - 3000u}) {
+    SCOPED_TRACE(testing::Message() << "start tick " << startTick);
+    clock_.Advance(startTick - clock_.TickCount());
+    sim::SimConfig config = Printers(1, 0);
+    config.printer.staysBusy = true;
+    CPrinterPort& port = OpenPrinter(config);
+    StatusReport report{};
+    const uint64_t before = clock_.ElapsedMs();
+    EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, true), kStillBusy);
+    const uint64_t waited = clock_.ElapsedMs() - before;
+    EXPECT_GT(waited, kBusyLimitMs);
+    EXPECT_LT(waited, kBusyLimitMs + kBusyPollMs + 100);
+    EXPECT_TRUE(IsPrinterBusy(report.stateBytes)) << "the last busy status";
+    EXPECT_EQ(query_.ErrorCode(), 0) << "203 is not stored in the query";
+  }
+}
+
+TEST_F(BusyWaitTest, EndsWhenThePrinterIsNoLongerBusy) {
+  sim::SimConfig config = Printers(1, 0);
+  config.printer.busyMs = 3000;
+  CPrinterPort& port = OpenPrinter(config);
+  StatusReport report = Poisoned();
+  const uint64_t before = clock_.ElapsedMs();
+  EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, true), 0);
+  const uint64_t waited = clock_.ElapsedMs() - before;
+  EXPECT_GE(waited, 3000u);
+  EXPECT_LT(waited, 3000u + kBusyPollMs + 100);
+  EXPECT_FALSE(IsPrinterBusy(report.stateBytes));
+  EXPECT_EQ(report.statusType, 0);
+
+  // The wake command first, and the first status request right after it.
+  const auto trace = Trace();
+  ASSERT_GE(trace.size(), 3u);
+  EXPECT_EQ(trace[0].bytes, kWake);
+  EXPECT_EQ(trace[1].bytes, (Bytes{0x1B, 'V', '2', '0'}));
+  EXPECT_EQ(trace[1].tick, trace[0].tick);
+}
+
+TEST_F(BusyWaitTest, WithoutPollingOneQueryBusyOrNot) {
+  sim::SimConfig config = Printers(1, 0);
+  config.printer.staysBusy = true;
+  CPrinterPort& port = OpenPrinter(config);
+  StatusReport report{};
+  EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, false), 0);
+  EXPECT_TRUE(IsPrinterBusy(report.stateBytes));
+  const auto trace = Trace();
+  ASSERT_EQ(trace.size(), 2u) << "no wake command, one request, one reply";
+  EXPECT_EQ(trace[0].bytes, (Bytes{0x1B, 'V', '2', '0'}));
+}
+
+TEST_F(BusyWaitTest, GivesTheQueryCodeOnFailure) {
+  struct Case {
+    const char* name;
+    bool open;
+    bool poll;
+    bool wrongType;
+    uint8_t type;
+    int code;
+  };
+  const Case cases[] = {
+      {"ClosedPolling", false, true, false, 0, CStatusQuery::kNotOpen},
+      {"ClosedNotPolling", false, false, false, 0, CStatusQuery::kNotOpen},
+      {"BadReplyPolling", true, true, true, 0, CStatusQuery::kNotOpen},
+      {"BadTypeNotPolling", true, false, false, 7, CStatusQuery::kBadType},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimConfig config = Printers(1, 0);
+    config.printer.wrongStatusType = c.wrongType;
+    CPrinterPort& port = c.open ? OpenPrinter(config) : Start(config);
+    CStatusQuery query;
+    StatusReport report{};
+    EXPECT_EQ(WaitWhileBusy(port, query, c.type, report, c.poll), c.code);
+  }
+}
+
+}  // namespace
+}  // namespace zmr
