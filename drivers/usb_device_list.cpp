@@ -19,13 +19,15 @@ std::vector<uint8_t> SortKey(libusb_device* device) {
 
 }  // namespace
 
-DeviceList::DeviceList(libusb_context* context) {
+DeviceList::DeviceList(libusb_context* context, bool (*keep)(libusb_device*)) {
   if (context == nullptr) return;
   const ssize_t count = libusb_get_device_list(context, &raw_);
   if (count <= 0 || raw_ == nullptr) return;
   std::vector<std::pair<std::vector<uint8_t>, libusb_device*>> keyed;
   keyed.reserve(static_cast<size_t>(count));
-  for (ssize_t i = 0; i < count; ++i) keyed.emplace_back(SortKey(raw_[i]), raw_[i]);
+  for (ssize_t i = 0; i < count; ++i) {
+    if (keep == nullptr || keep(raw_[i])) keyed.emplace_back(SortKey(raw_[i]), raw_[i]);
+  }
   std::stable_sort(keyed.begin(), keyed.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (auto& entry : keyed) devices_.push_back(entry.second);
@@ -33,6 +35,23 @@ DeviceList::DeviceList(libusb_context* context) {
 
 DeviceList::~DeviceList() {
   if (raw_ != nullptr) libusb_free_device_list(raw_, 1);
+}
+
+bool HasPrinterInterface(libusb_device* device) {
+  libusb_config_descriptor* config = nullptr;
+  if (libusb_get_active_config_descriptor(device, &config) != LIBUSB_SUCCESS &&
+      libusb_get_config_descriptor(device, 0, &config) != LIBUSB_SUCCESS) {
+    return false;
+  }
+  bool found = false;
+  for (int i = 0; i < config->bNumInterfaces && !found; ++i) {
+    const libusb_interface& interface = config->interface[i];
+    for (int a = 0; a < interface.num_altsetting && !found; ++a) {
+      found = interface.altsetting[a].bInterfaceClass == LIBUSB_CLASS_PRINTER;
+    }
+  }
+  libusb_free_config_descriptor(config);
+  return found;
 }
 
 bool ReadDeviceIds(libusb_device* device, DeviceIds& ids) {

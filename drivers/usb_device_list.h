@@ -1,6 +1,10 @@
 #pragma once
 // A snapshot of the USB devices on the machine, taken afresh for every question (printers come and
 // go between calls), in a stable order: by bus, then by the chain of hub ports.
+//
+// The two libraries share the devices out between them, so that one printer is never counted
+// twice: libTUsbPrIf serves the devices with a printer-class interface, libZUsbXpIf the others
+// (a printer that shows only its maker's own interface, e.g. while it takes new firmware).
 #include <libusb.h>
 
 #include <cstddef>
@@ -12,8 +16,9 @@ namespace zmr::drivers {
 
 class DeviceList {
  public:
-  // An empty list when the context is null or listing fails.
-  explicit DeviceList(libusb_context* context);
+  // The devices for which `keep` is true (all when it is null); an empty list when the context is
+  // null or listing fails.
+  explicit DeviceList(libusb_context* context, bool (*keep)(libusb_device*) = nullptr);
   ~DeviceList();
   DeviceList(const DeviceList&) = delete;
   DeviceList& operator=(const DeviceList&) = delete;
@@ -25,6 +30,9 @@ class DeviceList {
   libusb_device** raw_ = nullptr;
   std::vector<libusb_device*> devices_;
 };
+
+// True when one of the device's interfaces is of the USB printer class.
+bool HasPrinterInterface(libusb_device* device);
 
 struct DeviceIds {
   uint16_t vendor = 0;

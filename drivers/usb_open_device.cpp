@@ -8,8 +8,9 @@
 namespace zmr::drivers {
 namespace {
 
-// The printer's interface: the first one with both a bulk OUT and a bulk IN endpoint, else the
-// first with either; in each, the first endpoint of each direction.
+// The printer's interface and, in it, the first bulk endpoint of each direction. Of the interfaces
+// (and alternate settings) the first of the printer class with both directions is taken, else the
+// first of any class with both, else the first with either.
 struct PipeInterface {
   int number = -1;
   int altSetting = 0;
@@ -24,6 +25,7 @@ PipeInterface FindPipeInterface(libusb_device* device) {
     return {};
   }
   PipeInterface best;
+  int bestRank = 0;
   for (int i = 0; i < config->bNumInterfaces; ++i) {
     const libusb_interface& interface = config->interface[i];
     for (int a = 0; a < interface.num_altsetting; ++a) {
@@ -37,11 +39,13 @@ PipeInterface FindPipeInterface(libusb_device* device) {
         uint8_t& slot = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_IN) ? found.in : found.out;
         if (slot == 0) slot = endpoint.bEndpointAddress;
       }
-      if (found.out != 0 && found.in != 0) {
-        libusb_free_config_descriptor(config);
-        return found;
+      const bool both = found.out != 0 && found.in != 0;
+      const int rank = both ? (alt.bInterfaceClass == LIBUSB_CLASS_PRINTER ? 3 : 2)
+                            : (found.out != 0 || found.in != 0 ? 1 : 0);
+      if (rank > bestRank) {
+        best = found;
+        bestRank = rank;
       }
-      if (best.number < 0 && (found.out != 0 || found.in != 0)) best = found;
     }
   }
   libusb_free_config_descriptor(config);

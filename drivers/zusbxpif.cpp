@@ -1,5 +1,6 @@
 // libZUsbXpIf.so over libusb: remembers the vendor and product IDs it is told and opens the
 // device with a given index among the matching ones (in the order of their places on the bus).
+// It serves the devices that libTUsbPrIf does not list: those without a printer-class interface.
 #include <algorithm>
 #include <mutex>
 #include <vector>
@@ -42,7 +43,8 @@ intptr_t WithMatchingDevice(int index, Use use) {
     vendor = selection.vendor;
     products = selection.products;
   }
-  const DeviceList devices(LibraryContext());
+  const DeviceList devices(LibraryContext(),
+                           [](libusb_device* device) { return !HasPrinterInterface(device); });
   int seen = 0;
   for (size_t i = 0; i < devices.Size(); ++i) {
     DeviceIds ids;
