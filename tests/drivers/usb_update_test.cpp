@@ -1,0 +1,52 @@
+// A whole update through the libusb driver libraries: the core's procedure runs on the virtual
+// clock, and every command and image block crosses the emulated bus to the printer model.
+#include <gtest/gtest.h>
+
+#include "../update/fake_view.h"
+#include "emulated_bus_fixture.h"
+#include "images/image_set.h"
+#include "update/update_procedure.h"
+
+namespace zmr::test {
+namespace {
+
+TEST_F(EmulatedBusTest, CompleteUpdateOfAllThreeImagesEndsInSuccess) {
+  sim::SimPrinter& printer = Plug({.sysName = "1-2"});
+  RecordingView view;
+  const FakeKeys keys(false, false);
+  CUpdateProcedure procedure(view, clock_, keys, imported_, loaded_, platform::Language::English);
+
+  procedure.OnDownload();
+
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].message.title, MessageTitle::Success) << view.messages[0].message.text;
+  // The printer took each image whole and reports what it now holds.
+  for (const char type : {'p', 't', 'f'}) {
+    EXPECT_EQ(printer.LastStream(type), sim::StreamOutcome::kAccepted) << type;
+  }
+  const sim::ReportedVersions versions = printer.Versions();
+  EXPECT_EQ(versions.data1, kImages[kData1].version);
+  EXPECT_EQ(versions.data2, kImages[kData2].version);
+  EXPECT_EQ(versions.data3, kImages[kData3].version);
+  EXPECT_EQ(versions.data1CheckSum, 0x08A6);
+  EXPECT_EQ(versions.data2CheckSum, 0xAF7C);
+  EXPECT_EQ(versions.data3CheckSum, 0xEE03);
+  for (int i = 0; i < kImageCount; ++i) {
+    EXPECT_EQ(view.shownFields.afterVersion[i], kImages[i].version);
+    EXPECT_EQ(view.shownFields.afterCheckSum[i], kImages[i].checkSum);
+  }
+  EXPECT_EQ(printer.CurrentMode(), sim::Mode::kNormal) << "released from download mode";
+
+  // Every open was closed again, no transfer ran into its timeout, and only the usbfs requests
+  // of a printer's life were made.
+  const UsbfsCounts counts = Device(0).Counts();
+  EXPECT_GE(counts.claims, 2) << "opened, and reopened after the mode switch";
+  EXPECT_EQ(counts.releases, counts.claims);
+  EXPECT_EQ(counts.claimedNow, 0);
+  EXPECT_EQ(counts.discards, 0);
+  EXPECT_EQ(counts.refused, 0);
+  EXPECT_EQ(OpenDeviceNodes(), 0u);
+}
+
+}  // namespace
+}  // namespace zmr::test
