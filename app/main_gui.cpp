@@ -1,0 +1,47 @@
+// The desktop tool: one instance per user, the loaded driver library bound, then the main
+// window until the user closes it.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "app/startup.h"
+#include "link/driver_library.h"
+#include "link/imported_driver.h"
+#include "platform/clock.h"
+#include "platform/ui_language.h"
+#include "ui/message_box.h"
+#include "ui/qt_key_state.h"
+#include "ui/ui_log.h"
+#include "ui/update_dlg.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  zmr::ui::UiLog::FromEnvironment(&app);
+  const zmr::platform::Language language = zmr::platform::UserLanguage();
+
+  // Qt's own texts (the OK button, the window menu's Close) in the user's language.
+  QTranslator qtTexts;
+  if (language == zmr::platform::Language::Japanese &&
+      qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
+
+  const zmr::Startup startup = zmr::StartUp(zmr::TheDriverLibrary());
+  switch (startup.outcome) {
+    case zmr::StartupOutcome::AlreadyRunning:
+      return 0;
+    case zmr::StartupOutcome::DriverNotFound:
+      zmr::ui::ShowMessageBox(nullptr, QString::fromLatin1(zmr::kDriverNotFoundTitle),
+                              QString::fromLatin1(zmr::kDriverNotFoundText), QMessageBox::Warning);
+      return 0;
+    case zmr::StartupOutcome::Ready:
+      break;
+  }
+
+  zmr::ui::QtKeyState keys;
+  zmr::ui::CUpdateDlg window(zmr::SystemClock(), keys, zmr::LinkedImportedDriver(),
+                             zmr::TheDriverLibrary(), language);
+  window.exec();
+  // The driver library is released when the process's holder is destroyed at exit.
+  return 0;
+}

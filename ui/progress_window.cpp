@@ -1,0 +1,134 @@
+#include "ui/progress_window.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "ui/app_icon.h"
+#include "ui/dialog_units.h"
+
+namespace zmr::ui {
+namespace {
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+CProgressWnd::CProgressWnd(QWidget* owner, platform::Language language) : QDialog(owner) {
+  setObjectName(QStringLiteral("103"));
+  setModal(false);
+  setFont(DialogFont());
+  setWindowIcon(AppIcon());
+  const DialogUnits du(font(), language);
+  setFixedSize(du.X(176), du.Y(80));
+
+  message_ = new QLabel(this);
+  message_->setObjectName(QString::number(kProgressMessageControl));
+  message_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  message_->setWordWrap(true);
+  message_->setTextFormat(Qt::PlainText);
+  du.Place(message_, 6, 7, 164, 16);
+
+  percent_ = new QLabel(QStringLiteral(" 0 %"), this);
+  percent_->setObjectName(QString::number(kProgressPercentControl));
+  percent_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  percent_->setTextFormat(Qt::PlainText);
+  du.Place(percent_, 79, 31, 18, 8);
+
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QString::number(kProgressBarControl));
+  bar_->setTextVisible(false);
+  bar_->setRange(0, 100);
+  bar_->setValue(0);
+  du.Place(bar_, 11, 42, 154, 10);
+
+  cancel_ = new QPushButton(tr("Cancel"), this);
+  cancel_->setObjectName(QString::number(kProgressCancelControl));
+  cancel_->setDefault(true);
+  du.Place(cancel_, 63, 59, 50, 14);
+  cancel_->hide();  // kept for the template; nothing shows it
+  connect(cancel_, &QPushButton::clicked, this, &CProgressWnd::reject);
+
+  CentreWindow(this, owner ? owner->window() : nullptr);
+}
+
+void CProgressWnd::CloseByOwner() {
+  closing_ = true;
+  hide();
+}
+
+void CProgressWnd::closeEvent(QCloseEvent* event) {
+  if (closing_)
+    event->accept();
+  else
+    event->ignore();
+}
+
+QtProgressWidget::QtProgressWidget(QWidget* owner, platform::Language language)
+    : owner_(owner), language_(language) {}
+
+QtProgressWidget::~QtProgressWidget() {
+  delete window_.data();
+}
+
+bool QtProgressWidget::Create() {
+  if (window_) return true;
+  window_ = new CProgressWnd(owner_, language_);
+  // The owner is disabled while this window exists; the window itself must stay usable.
+  window_->setEnabled(true);
+  window_->show();
+  return true;
+}
+
+void QtProgressWidget::Destroy() {
+  if (!window_) return;
+  window_->CloseByOwner();
+  delete window_.data();
+}
+
+void QtProgressWidget::SetCaption(const std::string& text) {
+  if (window_) window_->setWindowTitle(FromUtf8(text));
+}
+
+void QtProgressWidget::SetMessage(const std::string& text) {
+  if (window_) window_->Message()->setText(FromUtf8(text));
+}
+
+void QtProgressWidget::SetBarRange(int32_t lower, int32_t upper) {
+  // The bar keeps 16-bit bounds.
+  if (window_) window_->Bar()->setRange(static_cast<uint16_t>(lower), static_cast<uint16_t>(upper));
+}
+
+void QtProgressWidget::SetBarStep(int32_t step) {
+  step_ = step;
+}
+
+int32_t QtProgressWidget::SetBarPosition(int32_t position) {
+  if (!window_) return 0;
+  QProgressBar* bar = window_->Bar();
+  const int32_t previous = std::max(bar->value(), bar->minimum());
+  // A position outside the range moves the bar to the nearer end.
+  bar->setValue(std::clamp(position, bar->minimum(), bar->maximum()));
+  return previous;
+}
+
+std::string QtProgressWidget::PercentText() const {
+  return window_ ? window_->Percent()->text().toStdString() : std::string();
+}
+
+void QtProgressWidget::SetPercentText(const std::string& text) {
+  if (window_) window_->Percent()->setText(FromUtf8(text));
+}
+
+void QtProgressWidget::DrainEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  // Repaints requested while the events ran happen now, not after the next long step.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+}
+
+}  // namespace zmr::ui

@@ -1,0 +1,77 @@
+#pragma once
+// The main window: the versions the tool carries, the versions and check sums the printer
+// reported before and after the last attempt, and the Download button. It owns the update
+// procedure and shows what the procedure tells it (it is the procedure's UpdateView).
+#include <QDialog>
+#include <array>
+#include <memory>
+
+#include "images/image_set.h"
+#include "link/driver_library.h"
+#include "platform/clock.h"
+#include "platform/key_state.h"
+#include "platform/ui_language.h"
+#include "update/update_procedure.h"
+#include "update/update_view.h"
+
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace zmr::ui {
+
+// Command of the "&About..." entry of the window menu (its low four bits are free).
+inline constexpr unsigned kAboutCommand = 16;
+
+class CUpdateDlg final : public QDialog, public UpdateView {
+  Q_OBJECT
+
+ public:
+  CUpdateDlg(Clock& clock, const platform::KeyState& keys, const ImportedDriver& imported,
+             const CDriverLibrary& loaded, platform::Language language,
+             ImageSet::Source images = EmbeddedImage, QWidget* owner = nullptr);
+  ~CUpdateDlg() override;
+
+  CUpdateProcedure& Procedure() { return procedure_; }
+  QPushButton* DownloadButton() const { return download_; }
+  platform::Language Language() const { return language_; }
+
+  // The window menu (opened by a right click): the window's own entries, a separator and
+  // "&About...". The caller owns the menu.
+  QMenu* MakeWindowMenu();
+  // A command of the window menu; 16 to 31 open the about box.
+  void OnSysCommand(unsigned command);
+
+  // UpdateView
+  void RefreshFields(const DisplayFields& fields) override;
+  void EnableDownloadButton(bool enable) override;
+  void FocusDownloadButton() override;
+  bool IsWindowEnabled() const override;
+  void EnableWindow(bool enable) override;
+  void ShowMessage(const Message& message) override;
+  std::unique_ptr<ProgressWidget> MakeProgressWidget() override;
+
+ public Q_SLOTS:
+  void OnDownload();
+  // Esc and the close box: refused while an update runs.
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QLabel* AddStatic(const QString& text, Qt::Alignment align, int x, int y, int width, int height);
+  QLabel* AddField(int id, int x, int y);
+
+  platform::Language language_;
+  CUpdateProcedure procedure_;
+  QPushButton* download_ = nullptr;
+  std::array<QLabel*, kImageCount> beforeVersion_{};
+  std::array<QLabel*, kImageCount> beforeCheckSum_{};
+  std::array<QLabel*, kImageCount> afterVersion_{};
+  std::array<QLabel*, kImageCount> afterCheckSum_{};
+};
+
+}  // namespace zmr::ui
