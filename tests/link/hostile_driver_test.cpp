@@ -36,6 +36,8 @@ struct FakeDriver {
   std::vector<std::array<bool, 3>> openable;
   int bulkCalls = 0;
   int contCalls = 0;
+  int infoCalls = 0;
+  bool negativeDeviceNum = false;  // UsbGetDeviceNum reports -1
 };
 FakeDriver* fake = nullptr;
 
@@ -46,10 +48,11 @@ std::string Raw(const std::string& text, char fill) {
 }
 
 extern "C" int FakeDeviceNum() {
-  return static_cast<int>(fake->deviceIds.size());
+  return fake->negativeDeviceNum ? -1 : static_cast<int>(fake->deviceIds.size());
 }
 extern "C" int FakeDeviceInfo(int index, char* deviceId, char* devicePath) {
-  if (index < 0 || index >= FakeDeviceNum()) return 0;
+  ++fake->infoCalls;
+  if (index < 0 || index >= static_cast<int>(fake->deviceIds.size())) return 0;
   std::memcpy(deviceId, fake->deviceIds[index].data(), ZMR_DRIVER_TEXT_SIZE);
   std::memcpy(devicePath, fake->devicePaths[index].data(), ZMR_DRIVER_TEXT_SIZE);
   return 1;
@@ -174,6 +177,18 @@ TEST_F(HostileDriverTest, OpenableProbeClosesEveryHandle) {
     EXPECT_EQ(platform::OpenHandleCount(), 0u);
     EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError) << "counting sets no code";
   }
+}
+
+TEST_F(HostileDriverTest, NegativeDeviceCountListsNothing) {
+  state_.negativeDeviceNum = true;
+  state_.deviceIds = {Raw("USB\\VID_04CB&PID_5006", '\0')};
+  state_.devicePaths = {Raw("path", '\0')};
+  CPrinterPort port(imported_, loaded_, clock_);
+  EXPECT_EQ(port.CountListedPrinters(), 0);
+  EXPECT_EQ(port.OpenByDevicePath(), 0);
+  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed);
+  EXPECT_STREQ(port.DevicePath(), "");
+  EXPECT_EQ(state_.infoCalls, 0);
 }
 
 TEST_F(HostileDriverTest, AbsentEntryPointsCountNothingAndOpenNothing) {
