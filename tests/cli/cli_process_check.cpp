@@ -1,0 +1,316 @@
+// Runs the terminal tool as a process and checks its exit status and output.
+//
+//   cli_process_check [checks...] -- PROGRAM [ARGS...]
+//
+// Checks:
+//   --status N         the exit status
+//   --line TEXT        standard output has a line that is exactly TEXT
+//   --match REGEX      standard output has a line that matches REGEX (whole line)
+//   --no-match REGEX   no line of standard output matches REGEX
+//   --lines N          standard output has exactly N lines
+//   --stderr-line TEXT standard error has a line that is exactly TEXT
+//   --quiet            nothing on standard output or standard error
+//   --quiet-stdout     nothing on standard output
+//   --hold-lock        hold the tool's single-instance lock while it runs
+//   --tty              run with standard output and standard error on a pseudo-terminal
+// Without --tty, both outputs must be free of control characters (line breaks excepted). With
+// --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
+// closing message. The real time the program took is printed for the log.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "platform/instance_lock.h"
+
+namespace {
+
+struct Expectations {
+  int status = -1;
+  std::vector<std::string> lines;
+  std::vector<std::string> matches;
+  std::vector<std::string> noMatches;
+  long lineCount = -1;
+  std::vector<std::string> stderrLines;
+  bool quiet = false;
+  bool quietStdout = false;
+  bool holdLock = false;
+  bool tty = false;
+};
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+int failures = 0;
+
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+  ++failures;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Reads both pipes until both are closed.
+void Drain(int outFd, int errFd, Result& result) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open = errFd >= 0 ? 2 : 1;
+  if (errFd < 0) fds[1].fd = -1;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, size_t(n));
+      } else if (n == 0 || errno != EINTR) {
+        // A pseudo-terminal reports EIO once the other side has gone.
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+Result Run(char** argv, bool tty) {
+  Result result;
+  pid_t pid = -1;
+  if (tty) {
+    int master = -1;
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 24;
+    pid = forkpty(&master, nullptr, nullptr, &size);
+    if (pid == 0) {
+      execv(argv[0], argv);
+      _exit(127);
+    }
+    if (pid < 0) return result;
+    Drain(master, -1, result);
+  } else {
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return result;
+    pid = fork();
+    if (pid == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      dup2(err[1], STDERR_FILENO);
+      close(out[0]);
+      close(out[1]);
+      close(err[0]);
+      close(err[1]);
+      execv(argv[0], argv);
+      _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    if (pid < 0) return result;
+    Drain(out[0], err[0], result);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+// Every byte below 0x20 but the line break, and DEL. (C1 controls and broken UTF-8 are the
+// view's business too, but these are the ones a terminal acts on.)
+void CheckNoControlCharacters(const std::string& text, const char* stream) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n') || c == 0x7F) {
+      char what[128];
+      std::snprintf(what, sizeof what, "%s has control character 0x%02X at byte %zu", stream, c, i);
+      Fail(what);
+      return;
+    }
+  }
+}
+
+void CheckInPlace(const std::string& text) {
+  if (text.find("\x1b[K") == std::string::npos || text.find('\r') == std::string::npos)
+    Fail("the status line was not redrawn in place");
+  // Every redraw starts at the beginning of a line: "\r" then text then clear to end of line.
+  const std::regex redraw("\r[^\r\n\x1b]*\x1b\\[K");
+  const auto begin = std::sregex_iterator(text.begin(), text.end(), redraw);
+  const long redraws = std::distance(begin, std::sregex_iterator());
+  std::printf("in-place redraws: %ld\n", redraws);
+  if (redraws < 3) Fail("fewer than three in-place redraws");
+}
+
+std::string Readable(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    if (c == '\r') {
+      shown += "\\r";
+    } else if (c == '\x1b') {
+      shown += "\\e";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+bool ParseArguments(int argc, char** argv, Expectations& expect, int& programIndex) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--") {
+      programIndex = i + 1;
+      return programIndex < argc;
+    }
+    if (arg == "--status" && hasValue) {
+      expect.status = std::atoi(argv[++i]);
+    } else if (arg == "--line" && hasValue) {
+      expect.lines.emplace_back(argv[++i]);
+    } else if (arg == "--match" && hasValue) {
+      expect.matches.emplace_back(argv[++i]);
+    } else if (arg == "--no-match" && hasValue) {
+      expect.noMatches.emplace_back(argv[++i]);
+    } else if (arg == "--lines" && hasValue) {
+      expect.lineCount = std::atol(argv[++i]);
+    } else if (arg == "--stderr-line" && hasValue) {
+      expect.stderrLines.emplace_back(argv[++i]);
+    } else if (arg == "--quiet") {
+      expect.quiet = true;
+    } else if (arg == "--quiet-stdout") {
+      expect.quietStdout = true;
+    } else if (arg == "--hold-lock") {
+      expect.holdLock = true;
+    } else if (arg == "--tty") {
+      expect.tty = true;
+    } else {
+      std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
+      return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Expectations expect;
+  int programIndex = 0;
+  if (!ParseArguments(argc, argv, expect, programIndex)) {
+    std::fprintf(stderr, "usage: cli_process_check [checks...] -- PROGRAM [ARGS...]\n");
+    return 2;
+  }
+  // Each case keeps its single-instance lock in a folder of its own, so cases can run at once.
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+    std::error_code error;
+    std::filesystem::create_directories(runtime, error);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all, error);
+  }
+  std::unique_ptr<zmr::platform::InstanceLock> lock;
+  if (expect.holdLock) {
+    lock = zmr::platform::InstanceLock::Acquire(zmr::kInstanceName);
+    if (!lock) {
+      std::fprintf(stderr, "cli_process_check: cannot take the instance lock\n");
+      return 2;
+    }
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  const Result result = Run(argv + programIndex, expect.tty);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
+  std::printf("--- stdout ---\n%s--- stderr ---\n%s---\n", Readable(result.out).c_str(),
+              Readable(result.err).c_str());
+
+  if (expect.status >= 0 && result.status != expect.status)
+    Fail("exit status " + std::to_string(result.status) + ", expected " +
+         std::to_string(expect.status));
+  if (expect.tty) {
+    CheckInPlace(result.out);
+    // Besides the redraw ("\r", ESC "[K") nothing may reach the terminal's control.
+    std::string rest = std::regex_replace(result.out, std::regex("\x1b\\[K"), "");
+    std::erase(rest, '\r');
+    CheckNoControlCharacters(rest, "stdout (apart from the redraw)");
+  } else {
+    CheckNoControlCharacters(result.out, "stdout");
+    CheckNoControlCharacters(result.err, "stderr");
+  }
+  std::string out = result.out;
+  if (expect.tty) {
+    // What remains on the screen: each line as its last redraw left it.
+    std::string screen;
+    for (const std::string& line : SplitLines(out)) {
+      std::string text = line;
+      if (!text.empty() && text.back() == '\r') text.pop_back();
+      const size_t lastRedraw = text.rfind('\r');
+      if (lastRedraw != std::string::npos) text = text.substr(lastRedraw + 1);
+      const size_t clear = text.find("\x1b[K");
+      if (clear != std::string::npos) text.erase(clear);
+      screen += text + "\n";
+    }
+    out = screen;
+  }
+  const std::vector<std::string> lines = SplitLines(out);
+  const auto hasLine = [&](auto&& test) {
+    for (const std::string& line : lines) {
+      if (test(line)) return true;
+    }
+    return false;
+  };
+  for (const std::string& expected : expect.lines) {
+    if (!hasLine([&](const std::string& line) { return line == expected; }))
+      Fail("no stdout line \"" + expected + "\"");
+  }
+  for (const std::string& pattern : expect.matches) {
+    const std::regex re(pattern);
+    if (!hasLine([&](const std::string& line) { return std::regex_match(line, re); }))
+      Fail("no stdout line matches /" + pattern + "/");
+  }
+  for (const std::string& pattern : expect.noMatches) {
+    const std::regex re(pattern);
+    if (hasLine([&](const std::string& line) { return std::regex_match(line, re); }))
+      Fail("a stdout line matches /" + pattern + "/");
+  }
+  if (expect.lineCount >= 0 && long(lines.size()) != expect.lineCount)
+    Fail("stdout has " + std::to_string(lines.size()) + " lines, expected " +
+         std::to_string(expect.lineCount));
+  const std::vector<std::string> errLines = SplitLines(result.err);
+  for (const std::string& expected : expect.stderrLines) {
+    bool found = false;
+    for (const std::string& line : errLines) found = found || line == expected;
+    if (!found) Fail("no stderr line \"" + expected + "\"");
+  }
+  if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
+  if (expect.quiet && !result.err.empty()) Fail("stderr is not empty");
+  return failures == 0 ? 0 : 1;
+}
