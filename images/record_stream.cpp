@@ -1,5 +1,6 @@
 #include "images/record_stream.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -12,10 +13,15 @@ constexpr uint8_t kEndMark = 0x45;    // "E"
 constexpr uint32_t kHeaderBytes = 8;  // address and length of a data record
 constexpr uint32_t kSumBytes = 4;
 
-uint32_t LoadBigEndian32(const uint8_t* p) {
+uint32_t Load32(const uint8_t* p) {
   uint32_t v;
   std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+  return v;
+}
+
+uint32_t LoadBigEndian32(const uint8_t* p) {
+  const uint32_t v = Load32(p);
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap32(v);
   return v;
 }
 
@@ -41,64 +47,68 @@ uint32_t Fold(uint64_t lanes) {
   return static_cast<uint32_t>(halves) + static_cast<uint32_t>(halves >> 32);
 }
 
+// Sum of a data run of any length.
+uint32_t SumRun(const uint8_t* p, uint32_t n) {
+  uint32_t sum = 0;
+  while (n >= 8) {
+    const uint32_t words = n / 8 < kWordsPerFold ? n / 8 : kWordsPerFold;
+    uint64_t lanes = 0;
+    for (uint32_t i = 0; i < words; ++i) lanes += PairSums(Load64(p + 8 * i));
+    sum += Fold(lanes);
+    p += 8 * words;
+    n -= 8 * words;
+  }
+  for (; n != 0; --n) sum += *p++;
+  return sum;
+}
+
+// A data record of 16 bytes, the bulk of every image: kind, header and data are 25 bytes, and the
+// 24 summed ones are three words.
+constexpr uint32_t kFullRecordBytes = 1 + kHeaderBytes + 16;
+constexpr uint32_t kFullRecordsPerFold = kWordsPerFold / 3;
+constexpr uint32_t kLength16InMemory = std::bit_cast<uint32_t>(std::array<uint8_t, 4>{0, 0, 0, 16});
+
 }  // namespace
 
 // Read byte by byte, the stream is a state machine of five states (expect-kind, address, length,
 // data, sum). Here the fixed-size parts of a record are taken whole once enough bytes remain for
-// them and a record's data run is summed in one tight loop; the result is the same, because
-// running out of bytes inside any part is a rejection either way. Nothing at or beyond `length`
-// is read.
+// them and a data run is summed in a tight loop; the result is the same, because running out of
+// bytes inside any part is a rejection either way. Nothing at or beyond `length` is read.
 int ValidateRecordStream(const uint8_t* data, uint32_t length) {
   if (data == nullptr || length == 0) return 0;
-  uint32_t running = 0;           // the stream sum of the bytes already folded
-  uint64_t lanes = 0;             // bytes summed but not yet folded into `running`
-  uint32_t room = kWordsPerFold;  // words that `lanes` can still take
+  uint32_t running = 0;
   uint32_t pos = 0;
   for (;;) {
+    // Runs of 16-byte data records. The next record's position does not wait for this record's
+    // length to be loaded: the length is only compared, so the loop runs ahead on the prediction.
+    uint64_t lanes = 0;
+    uint32_t taken = 0;
+    while (taken < kFullRecordsPerFold && length - pos >= kFullRecordBytes &&
+           data[pos] == kDataKind && Load32(data + pos + 5) == kLength16InMemory) {
+      const uint8_t* p = data + pos + 1;
+      lanes += PairSums(Load64(p)) + PairSums(Load64(p + 8)) + PairSums(Load64(p + 16));
+      pos += kFullRecordBytes;
+      ++taken;
+    }
+    running += Fold(lanes);
+    if (taken == kFullRecordsPerFold) continue;
+
+    // Any other record.
     if (pos == length) return 0;  // a complete data record with no sum record after it
     const uint8_t kind = data[pos++];
     if (kind == kDataKind) {
       if (length - pos < kHeaderBytes) return 0;
-      const uint8_t* p = data + pos;
-      uint32_t count = LoadBigEndian32(p + 4);
+      const uint8_t* header = data + pos;
+      const uint32_t count = LoadBigEndian32(header + 4);
       pos += kHeaderBytes;
       // A length of 0 counts down from 2^32, which no stream of at most 2^32 - 1 bytes holds.
       if (count == 0 || count > length - pos) return 0;
+      running += Fold(PairSums(Load64(header))) + SumRun(data + pos, count);
       pos += count;
-      if (room < 3) {
-        running += Fold(lanes);
-        lanes = 0;
-        room = kWordsPerFold;
-      }
-      if (count == 16) {  // by far the most common record: header and data in three words
-        lanes += PairSums(Load64(p)) + PairSums(Load64(p + 8)) + PairSums(Load64(p + 16));
-        room -= 3;
-        continue;
-      }
-      lanes += PairSums(Load64(p));  // address and length
-      --room;
-      p += kHeaderBytes;
-      while (count >= 8) {
-        if (room == 0) {
-          running += Fold(lanes);
-          lanes = 0;
-          room = kWordsPerFold;
-        }
-        const uint32_t words = count / 8 < room ? count / 8 : room;
-        for (uint32_t i = 0; i < words; ++i) lanes += PairSums(Load64(p + 8 * i));
-        p += 8 * words;
-        count -= 8 * words;
-        room -= words;
-      }
-      while (count != 0) {
-        running += *p++;
-        --count;
-      }
     } else if (kind == kSumKind) {
       if (length - pos < kSumBytes) return 0;
       const uint32_t stored = LoadBigEndian32(data + pos);
       pos += kSumBytes;
-      running += Fold(lanes);
       return stored == running && length - pos == 1 && data[pos] == kEndMark ? 1 : 0;
     } else {
       return 0;
