@@ -61,7 +61,8 @@ class ImageSet {
 extern const std::array<const char*, 3> kAcceptedVersions;
 
 // True when the printer's DATA1 version text (at least 6 readable bytes) matches an entry: the
-// first 5 characters when the entry's sixth is '0', else 6; case-sensitive.
+// first 5 characters when the entry's sixth is '0', else 6; case-sensitive. The own DATA1 version
+// is not in the table: the version gate compares the printer's version with it before asking here.
 bool IsAcceptedVersion(const char* data1Version);
 
 }  // namespace zmr
