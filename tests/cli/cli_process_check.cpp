@@ -13,6 +13,7 @@
 //   --quiet-stdout     nothing on standard output
 //   --hold-lock        hold the tool's single-instance lock while it runs
 //   --tty              run with standard output and standard error on a pseudo-terminal
+//   --closed-stdout    run with standard output a pipe whose reading end is already closed
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
@@ -49,6 +50,7 @@ struct Expectations {
   bool quietStdout = false;
   bool holdLock = false;
   bool tty = false;
+  bool closedStdout = false;
 };
 
 struct Result {
@@ -103,7 +105,7 @@ void Drain(int outFd, int errFd, Result& result) {
   }
 }
 
-Result Run(char** argv, bool tty) {
+Result Run(char** argv, bool tty, bool closedStdout) {
   Result result;
   pid_t pid = -1;
   if (tty) {
@@ -122,6 +124,12 @@ Result Run(char** argv, bool tty) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return result;
+    if (closedStdout) {
+      // Nobody reads, from the start: every write of the program to standard output fails
+      // (EPIPE, or SIGPIPE when it does not guard against it).
+      close(out[0]);
+      out[0] = open("/dev/null", O_RDONLY);
+    }
     pid = fork();
     if (pid == 0) {
       dup2(out[1], STDOUT_FILENO);
@@ -212,6 +220,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.holdLock = true;
     } else if (arg == "--tty") {
       expect.tty = true;
+    } else if (arg == "--closed-stdout") {
+      expect.closedStdout = true;
     } else {
       std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
       return false;
@@ -245,7 +255,7 @@ int main(int argc, char** argv) {
   }
 
   const auto start = std::chrono::steady_clock::now();
-  const Result result = Run(argv + programIndex, expect.tty);
+  const Result result = Run(argv + programIndex, expect.tty, expect.closedStdout);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
