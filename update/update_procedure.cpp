@@ -82,9 +82,9 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
   port.ClearDevicePath();
   clock_.Sleep(kReopenDelayMs);
   if (!port.Open()) {
+    // Nothing more can reach the printer; the message asks for a power cycle.
     ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
-    downloadMode_ =
-        false;  // nothing more can reach the printer; the message asks for a power cycle
+    downloadMode_ = false;
     return false;
   }
 

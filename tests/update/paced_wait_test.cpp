@@ -1,0 +1,131 @@
+// The paced wait and the block transfer on their own.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "sim_update_fixture.h"
+
+namespace zmr {
+namespace {
+
+using test::FakeKeys;
+using test::RecordingView;
+
+TEST(PacedWait, SleepsInWholeStepsUnderAWindowAndAtOnceWithout) {
+  struct Case {
+    uint32_t total, step;
+    bool window;
+    std::vector<uint32_t> sleeps;
+  };
+  const Case cases[] = {
+      {50, 100, true, {}},                                // less than one step: nothing at all
+      {50, 100, false, {50}},                             // no window: the whole total at once
+      {1050, 100, true, std::vector<uint32_t>(10, 100)},  // the remainder is not waited
+      {1000, 0, true, std::vector<uint32_t>(10, 100)},    // step 0 stands for 100
+      {0xFFFFFFFFu, 1, true, {}},                         // step count negative as a signed number
+      {0xFFFFFFFFu, 0, false, {0xFFFFFFFFu}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.total << "/" << c.step << (c.window ? " window" : ""));
+    RecordingView view;
+    VirtualClock clock;
+    std::vector<uint32_t> sleeps;
+    clock.SetSleepObserver([&](uint32_t ms) { sleeps.push_back(ms); });
+    const ImportedDriver none;
+    CDriverLibrary unbound;
+    const FakeKeys keys(false, false);
+    CUpdateProcedure procedure(view, clock, keys, none, unbound, platform::Language::English);
+    CProgressDlg progress(view, clock, platform::Language::English, 1000);
+    progress.Create();
+    procedure.PacedWait(c.total, c.window ? &progress : nullptr, c.step);
+    EXPECT_EQ(sleeps, c.sleeps);
+  }
+}
+
+TEST(PacedWait, EveryStepAdvancesTheEstimate) {
+  RecordingView view;
+  VirtualClock clock;
+  const ImportedDriver none;
+  CDriverLibrary unbound;
+  const FakeKeys keys(false, false);
+  CUpdateProcedure procedure(view, clock, keys, none, unbound, platform::Language::English);
+  CProgressDlg progress(view, clock, platform::Language::English, 1001);
+  progress.Create();
+  progress.StartEstimate(clock.TickCount(), 5000);
+  procedure.PacedWait(5000, &progress, 50);
+  // 1% per step; the hundredth step reaches the expected duration and changes nothing.
+  std::vector<int32_t> expected = {0};  // set when the window was made
+  for (int32_t p = 1; p < 100; ++p) expected.push_back(p);
+  EXPECT_EQ(view.progress.at(0)->positions, expected);
+  EXPECT_EQ(clock.ElapsedMs(), 5000u);
+}
+
+class BlockTransfer : public test::SimUpdateTest {};
+
+TEST_F(BlockTransfer, WholeBlocksThenATailPaddedPastTheNextMultipleOf64) {
+  struct Case {
+    uint32_t size;
+    std::vector<uint32_t> writes;
+  };
+  const Case cases[] = {
+      {0, {}},
+      {63, {64}},
+      {64, {128}},
+      {100, {128}},
+      {8192, {4096, 4096}},
+      {4096 + 64, {4096, 128}},
+      {4096 + 4031, {4096, 4032}},
+      {4096 + 4032, {4096, 4096}},
+      {4096 + 4095, {4096, 4096}},
+  };
+  const FakeKeys keys(false, false);
+  CUpdateProcedure& procedure = Make(sim::SimConfig{}, keys);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    sim::SimBus::Instance().ClearTrace();
+    CPrinterPort port(LinkedImportedDriver(), TheDriverLibrary(), clock);
+    ASSERT_EQ(port.Open(), 1);
+    const std::vector<uint8_t> image(c.size, 0xA5);
+    int code = -1;
+    EXPECT_EQ(procedure.SendImageBlocks(port, image.data(), c.size, 120000, nullptr, &code), 1);
+    EXPECT_EQ(code, CUpdateProcedure::kDownloadDone);
+    std::vector<uint32_t> writes;
+    for (const auto& entry : Trace()) {
+      if (entry.direction == 'W') writes.push_back(entry.length);
+    }
+    EXPECT_EQ(writes, c.writes);
+  }
+}
+
+TEST_F(BlockTransfer, BudgetIsTestedAfterEachWholeBlockOnly) {
+  const FakeKeys keys(false, false);
+  sim::SimConfig config;
+  config.printer.bytesPerSecond = 4096;  // one second per whole block
+  CUpdateProcedure& procedure = Make(config, keys);
+  CPrinterPort port(LinkedImportedDriver(), TheDriverLibrary(), clock);
+  ASSERT_EQ(port.Open(), 1);
+  const std::vector<uint8_t> image(3 * 4096 + 100, 0xA5);
+  struct Case {
+    uint32_t budget;
+    int result, code;
+    size_t writes;
+  };
+  const Case cases[] = {
+      {3000, 1, CUpdateProcedure::kDownloadDone, 4},      // at the budget is within it
+      {2999, 0, CUpdateProcedure::kDownloadTimedOut, 3},  // the third block still goes out
+      {1500, 0, CUpdateProcedure::kDownloadTimedOut, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.budget);
+    sim::SimBus::Instance().ClearTrace();
+    int code = -1;
+    EXPECT_EQ(procedure.SendImageBlocks(port, image.data(), static_cast<uint32_t>(image.size()),
+                                        c.budget, nullptr, &code),
+              c.result);
+    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(Trace().size(), c.writes);
+  }
+}
+
+}  // namespace
+}  // namespace zmr
