@@ -2,3 +2,7 @@
 add_executable(zmr470-update ${CMAKE_CURRENT_LIST_DIR}/main_gui.cpp)
 target_link_libraries(zmr470-update PRIVATE zmr_ui_qt zmr_update zmr_startup zmr_link_imports)
 install(TARGETS zmr470-update RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Building the tool alone also builds the simulated printer's loaded library, for the demo.
+if(TARGET sim_ZUsbXpIf)
+  add_dependencies(zmr470-update sim_ZUsbXpIf)
+endif()
