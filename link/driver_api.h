@@ -37,7 +37,10 @@ extern "C" {
 
 /* ---- libTUsbPrIf.so (linked) ---------------------------------------------------------------- */
 
-/* Number of USB devices the library lists (all of them, not only printers). 0 or less: none. */
+/* Number of devices the library lists. It may list printers of other makes and models too; the
+ * tool picks its own by the IDs in the device ID text. 0 or less: none. A device is served by one
+ * of the two libraries only (the libusb drivers list printer-class devices here and leave the
+ * others to libZUsbXpIf), so no printer is counted twice. */
 ZMR_DRIVER_EXPORT int UsbGetDeviceNum(void);
 
 /* Describes listed device `index` (0 .. UsbGetDeviceNum()-1). The caller passes two zero-filled
