@@ -18,7 +18,10 @@ QtKeyState::~QtKeyState() {
 bool QtKeyState::IsDown(platform::Key key) const {
   switch (key) {
     case platform::Key::Shift:
-      return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+      // Held now, or held as the press being handled reported it (a click or Enter carries the
+      // modifiers of its moment; events made by a program reach only the latter).
+      return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier) ||
+             QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
     case platform::Key::K:
       return kDown_;
   }

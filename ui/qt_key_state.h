@@ -1,7 +1,7 @@
 #pragma once
 // The keyboard as the update procedure sees it: whether Shift and K are held at this moment.
-// Shift comes from the window system's modifier state; K, which is no modifier, is tracked from
-// the key events the application receives.
+// Shift comes from the window system's modifier state and from the input event being handled;
+// K, which is no modifier, is tracked from the key events the application receives.
 #include <QObject>
 
 #include "platform/key_state.h"
