@@ -5,7 +5,7 @@
 // Checks:
 //   --status N         the exit status
 //   --line TEXT        standard output has a line that is exactly TEXT
-//   --match REGEX      standard output has a line that matches REGEX (whole line)
+//   --match REGEX      standard output has a line that matches REGEX (POSIX extended, whole line)
 //   --no-match REGEX   no line of standard output matches REGEX
 //   --lines N          standard output has exactly N lines
 //   --stderr-line TEXT standard error has a line that is exactly TEXT
@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <regex.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +31,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -65,6 +65,27 @@ void Fail(const std::string& what) {
   std::fprintf(stderr, "FAILED: %s\n", what.c_str());
   ++failures;
 }
+
+// A POSIX extended expression that must match a whole line.
+class WholeLine {
+ public:
+  explicit WholeLine(const std::string& pattern) {
+    ok_ = regcomp(&re_, ("^(" + pattern + ")$").c_str(), REG_EXTENDED | REG_NOSUB) == 0;
+    if (!ok_) Fail("bad expression /" + pattern + "/");
+  }
+  ~WholeLine() {
+    if (ok_) regfree(&re_);
+  }
+  WholeLine(const WholeLine&) = delete;
+  WholeLine& operator=(const WholeLine&) = delete;
+  bool Matches(const std::string& line) const {
+    return ok_ && regexec(&re_, line.c_str(), 0, nullptr, 0) == 0;
+  }
+
+ private:
+  regex_t re_{};
+  bool ok_ = false;
+};
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -171,9 +192,11 @@ void CheckInPlace(const std::string& text) {
   if (text.find("\x1b[K") == std::string::npos || text.find('\r') == std::string::npos)
     Fail("the status line was not redrawn in place");
   // Every redraw starts at the beginning of a line: "\r" then text then clear to end of line.
-  const std::regex redraw("\r[^\r\n\x1b]*\x1b\\[K");
-  const auto begin = std::sregex_iterator(text.begin(), text.end(), redraw);
-  const long redraws = std::distance(begin, std::sregex_iterator());
+  long redraws = 0;
+  for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
+    const size_t end = text.find_first_of("\r\n\x1b", at + 1);
+    if (end != std::string::npos && text.compare(end, 3, "\x1b[K") == 0) ++redraws;
+  }
   std::printf("in-place redraws: %ld\n", redraws);
   if (redraws < 3) Fail("fewer than three in-place redraws");
 }
@@ -268,7 +291,9 @@ int main(int argc, char** argv) {
   if (expect.tty) {
     CheckInPlace(result.out);
     // Besides the redraw ("\r", ESC "[K") nothing may reach the terminal's control.
-    std::string rest = std::regex_replace(result.out, std::regex("\x1b\\[K"), "");
+    std::string rest = result.out;
+    for (size_t at = rest.find("\x1b[K"); at != std::string::npos; at = rest.find("\x1b[K", at))
+      rest.erase(at, 3);
     std::erase(rest, '\r');
     CheckNoControlCharacters(rest, "stdout (apart from the redraw)");
   } else {
@@ -302,13 +327,13 @@ int main(int argc, char** argv) {
       Fail("no stdout line \"" + expected + "\"");
   }
   for (const std::string& pattern : expect.matches) {
-    const std::regex re(pattern);
-    if (!hasLine([&](const std::string& line) { return std::regex_match(line, re); }))
+    const WholeLine re(pattern);
+    if (!hasLine([&](const std::string& line) { return re.Matches(line); }))
       Fail("no stdout line matches /" + pattern + "/");
   }
   for (const std::string& pattern : expect.noMatches) {
-    const std::regex re(pattern);
-    if (hasLine([&](const std::string& line) { return std::regex_match(line, re); }))
+    const WholeLine re(pattern);
+    if (hasLine([&](const std::string& line) { return re.Matches(line); }))
       Fail("a stdout line matches /" + pattern + "/");
   }
   if (expect.lineCount >= 0 && long(lines.size()) != expect.lineCount)
