@@ -3,9 +3,9 @@ add_compile_options(
   $<$<COMPILE_LANGUAGE:C,CXX>:-Wall>
   $<$<COMPILE_LANGUAGE:C,CXX>:-Wextra>
   $<$<COMPILE_LANGUAGE:C,CXX>:-Wshadow>
-  $<$<COMPILE_LANGUAGE:C,CXX>:-Wnon-virtual-dtor>
-  $<$<COMPILE_LANGUAGE:C,CXX>:-Wold-style-cast>
-  $<$<COMPILE_LANGUAGE:C,CXX>:-Woverloaded-virtual>)
+  $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>
+  $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast>
+  $<$<COMPILE_LANGUAGE:CXX>:-Woverloaded-virtual>)
 if(ZMR_WERROR)
   add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
 endif()
