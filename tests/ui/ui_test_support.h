@@ -113,14 +113,12 @@ struct Snapshot {
   bool buttonEnabled;
 };
 
-// The main window on the simulated printer, with every sleep of a run snapshotted.
+// The main window on the simulated printer, with every sleep of a run snapshotted. The process's
+// driver library is bound once at start (ui_tests_main.cpp).
 class SimWindow {
  public:
   SimWindow(const sim::SimConfig& config, const platform::KeyState& keys,
             platform::Language language = platform::UserLanguage()) {
-    // Bound once for the process, as start-up does; the library stays loaded.
-    static const bool bound = TheDriverLibrary().IsLoaded() || TheDriverLibrary().Bind();
-    bound_ = bound;
     sim::SimBus::Instance().Reset(config, clock);
     window = std::make_unique<ui::CUpdateDlg>(clock, keys, LinkedImportedDriver(),
                                               TheDriverLibrary(), language);
@@ -156,7 +154,6 @@ class SimWindow {
     sim::SimBus::Instance().Clear();
   }
 
-  bool Bound() const { return bound_; }
   QPushButton* Button() const { return window->DownloadButton(); }
   QString Field(int id) const { return Control<QLabel>(window.get(), id)->text(); }
 
@@ -164,9 +161,6 @@ class SimWindow {
   std::unique_ptr<ui::CUpdateDlg> window;
   std::vector<Snapshot> shots;
   std::function<void(const Snapshot&, ui::CProgressWnd*)> onSleep;
-
- private:
-  bool bound_ = false;
 };
 
 }  // namespace zmr::test

@@ -1,11 +1,19 @@
 // Runs every window test class in one application on the offscreen platform.
 #include <QApplication>
 #include <QTest>
+#include <cstdio>
+
+#include "link/driver_library.h"
 
 #include "ui_tests.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Bound once for the process, as start-up does; the library stays loaded.
+  if (!zmr::TheDriverLibrary().Bind()) {
+    std::fprintf(stderr, "the simulated libZUsbXpIf.so must be on the library path\n");
+    return 1;
+  }
   int failed = 0;
   {
     zmr::test::MainWindowTest test;
