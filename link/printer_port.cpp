@@ -77,7 +77,7 @@ int CPrinterPort::GetPrinterCount() {
 
 int CPrinterPort::CountListedPrinters() {
   if (!imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return 0;
-  const int devices = imported_.UsbGetDeviceNum();
+  const int devices = std::min(imported_.UsbGetDeviceNum(), kMaxDevices);
   int count = 0;
   for (int index = 0; index < devices; ++index) {
     TextBuffer deviceId{};
@@ -96,7 +96,7 @@ int CPrinterPort::CountOpenablePrinters() {
   if (!loaded_.SetVenderID || !loaded_.SetVenderID(ids_[0])) return 0;
   if (loaded_.SetProductID) loaded_.SetProductID(&ids_[1], 1);
   int index = 0;
-  for (;; ++index) {
+  for (; index < kMaxDevices; ++index) {
     // Every probe makes all three calls, so that a half-open device leaves nothing behind.
     platform::Handle control =
         loaded_.UsbOpenCont ? loaded_.UsbOpenCont(index, 0) : platform::kInvalidHandle;
@@ -172,7 +172,7 @@ int CPrinterPort::OpenByDevicePath() {
 
 bool CPrinterPort::FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]) {
   if (!ids || !imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return false;
-  const int devices = imported_.UsbGetDeviceNum();
+  const int devices = std::min(imported_.UsbGetDeviceNum(), kMaxDevices);
   for (int index = 0; index < devices; ++index) {
     TextBuffer deviceId{};
     TextBuffer devicePath{};

@@ -21,15 +21,18 @@ class CPrinterPort {
  public:
   // Error codes.
   static constexpr int kNoError = 0;
-  static constexpr int kNotOpen = 1;          // pipe not open, already open, or vendor ID refused
-  static constexpr int kOpenFailed = 100;     // a pipe failed to open
-  static constexpr int kTransferFailed = 101; // a read or write failed or moved fewer bytes
+  static constexpr int kNotOpen = 1;           // pipe not open, already open, or vendor ID refused
+  static constexpr int kOpenFailed = 100;      // a pipe failed to open
+  static constexpr int kTransferFailed = 101;  // a read or write failed or moved fewer bytes
   // Pipe numbers for IsPipeOpen.
   static constexpr int kWritePipe = 0;
   static constexpr int kReadPipe = 1;
   static constexpr uint16_t kDefaultVendorId = 0x04CB;
   static constexpr uint16_t kDefaultProductId = 0x5006;
   static constexpr size_t kDevicePathSize = ZMR_DRIVER_TEXT_SIZE;
+  // More devices than any machine attaches: a driver library that reports more, or that opens
+  // every index it is asked for, is not followed further (counting would never end).
+  static constexpr int kMaxDevices = 1024;
 
   // The port uses the given entry points (any may be null) and the clock for the pauses of its
   // commands. It starts closed with the default vendor and product ID and no device path.
@@ -39,12 +42,13 @@ class CPrinterPort {
   CPrinterPort& operator=(const CPrinterPort&) = delete;
 
   // --- Connection ---
-  int GetPrinterCount();          // CountListedPrinters() + CountOpenablePrinters()
-  int CountListedPrinters();      // matches among the devices libTUsbPrIf lists
-  int CountOpenablePrinters();    // consecutive indexes from 0 that libZUsbXpIf opens; no handle stays open
-  int Open();                     // OpenByPipeName, else OpenByDevicePath
-  int OpenByPipeName();           // libZUsbXpIf path (driver path 0)
-  int OpenByDevicePath();         // libTUsbPrIf path (driver path 1)
+  int GetPrinterCount();        // CountListedPrinters() + CountOpenablePrinters()
+  int CountListedPrinters();    // matches among the devices libTUsbPrIf lists
+  int CountOpenablePrinters();  // consecutive indexes from 0 that libZUsbXpIf opens; no handle
+                                // stays open
+  int Open();                   // OpenByPipeName, else OpenByDevicePath
+  int OpenByPipeName();         // libZUsbXpIf path (driver path 0)
+  int OpenByDevicePath();       // libTUsbPrIf path (driver path 1)
   // At the first listed device whose IDs equal ids[0] (vendor), ids[1] (product): copies its path
   // (at most 255 characters, always NUL-terminated, zero-filled) into dest and gives true.
   bool FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]);
@@ -52,8 +56,8 @@ class CPrinterPort {
   // most `size` bytes that need not be terminated. True when both IDs were read.
   static bool ParseDeviceId(const char* text, size_t size, uint16_t ids[2]);
   void ClearDevicePath();
-  int Close();                    // write pipe, read pipe and the third handle; always 1
-  int ClosePipes();               // write pipe and read pipe; always 1
+  int Close();       // write pipe, read pipe and the third handle; always 1
+  int ClosePipes();  // write pipe and read pipe; always 1
   bool IsPipeOpen(int pipe) const;
   uint32_t Read(void* buffer, uint32_t length);         // bytes read; 0 when not open
   uint32_t Write(const void* buffer, uint32_t length);  // bytes written; 0 when not open

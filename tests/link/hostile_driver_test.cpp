@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct FakeDriver {
   int contCalls = 0;
   int infoCalls = 0;
   bool negativeDeviceNum = false;  // UsbGetDeviceNum reports -1
+  bool endless = false;            // reports INT_MAX devices and opens every index
 };
 FakeDriver* fake = nullptr;
 
@@ -48,6 +50,7 @@ std::string Raw(const std::string& text, char fill) {
 }
 
 extern "C" int FakeDeviceNum() {
+  if (fake->endless) return std::numeric_limits<int>::max();
   return fake->negativeDeviceNum ? -1 : static_cast<int>(fake->deviceIds.size());
 }
 extern "C" int FakeDeviceInfo(int index, char* deviceId, char* devicePath) {
@@ -70,6 +73,7 @@ extern "C" int FakeSetProductID(const uint16_t*, int) {
   return 1;
 }
 intptr_t OpenIf(int index, int channel) {
+  if (fake->endless) return platform::RegisterChannel(std::make_unique<NullChannel>());
   if (index < 0 || index >= static_cast<int>(fake->openable.size()) ||
       !fake->openable[index][channel]) {
     return platform::kInvalidHandle;
@@ -189,6 +193,18 @@ TEST_F(HostileDriverTest, NegativeDeviceCountListsNothing) {
   EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed);
   EXPECT_STREQ(port.DevicePath(), "");
   EXPECT_EQ(state_.infoCalls, 0);
+}
+
+// A library that claims endless devices, or opens every index, does not keep counting forever.
+TEST_F(HostileDriverTest, EndlessDevicesAreCountedOnlyUpToTheLimit) {
+  state_.endless = true;
+  UseLoadedLibrary();
+  CPrinterPort port(imported_, loaded_, clock_);
+  EXPECT_EQ(port.CountListedPrinters(), 0);
+  EXPECT_EQ(state_.infoCalls, CPrinterPort::kMaxDevices);
+  EXPECT_EQ(port.CountOpenablePrinters(), CPrinterPort::kMaxDevices);
+  EXPECT_EQ(state_.contCalls, CPrinterPort::kMaxDevices);
+  EXPECT_EQ(platform::OpenHandleCount(), 0u);
 }
 
 TEST_F(HostileDriverTest, AbsentEntryPointsCountNothingAndOpenNothing) {
