@@ -2,7 +2,7 @@
 # Installs what building, testing and running the tool need on Debian 12 (as root or via sudo).
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format
+  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
