@@ -13,12 +13,12 @@ inline constexpr int kImageCount = 3;
 enum ImageIndex : int { kData1 = 0, kData2 = 1, kData3 = 2 };
 
 struct ImageInfo {
-  const char* label;        // "DATA1(M)"
-  uint16_t type;            // data type of the erase and transfer commands: 0, 1, 3
-  uint32_t size;            // bytes of the record stream
-  const char* version;      // own version text: "316G21", "318C21", "D11"
-  const char* checkSum;     // own check-sum text: "08A6", "AF7C", "EE03"
-  int32_t timeWeight;       // tenths of a second: 190, 140, 142
+  const char* label;     // "DATA1(M)"
+  uint16_t type;         // data type of the erase and transfer commands: 0, 1, 3
+  uint32_t size;         // bytes of the record stream
+  const char* version;   // own version text: "316G21", "318C21", "D11"
+  const char* checkSum;  // own check-sum text: "08A6", "AF7C", "EE03"
+  int32_t timeWeight;    // tenths of a second: 190, 140, 142
 };
 
 extern const std::array<ImageInfo, kImageCount> kImages;
@@ -28,10 +28,10 @@ inline constexpr int32_t kBaseTimeWeight = 30;
 std::span<const uint8_t> EmbeddedImage(int index);
 
 struct ImageSlot {
-  int32_t skip = 0;              // 0 carried, -1 not carried
-  char ownVersion[7] = {};       // NUL-terminated
-  char ownCheckSum[5] = {};      // NUL-terminated
-  uint32_t size = 0;             // 0 while no buffer is held
+  int32_t skip = 0;                   // 0 carried, -1 not carried
+  char ownVersion[7] = {};            // NUL-terminated
+  char ownCheckSum[5] = {};           // NUL-terminated
+  uint32_t size = 0;                  // 0 while no buffer is held
   std::unique_ptr<uint8_t[]> buffer;  // the slot owns it; null while none is held
 };
 

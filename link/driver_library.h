@@ -20,7 +20,8 @@ struct ImportedDriver {
 };
 
 // Holder of the library loaded by name and its five entry points. The process has one
-// (TheDriverLibrary()); it is filled once at start-up and releases the library when it is destroyed.
+// (TheDriverLibrary()); it is filled once at start-up and releases the library when it is
+// destroyed.
 class CDriverLibrary {
  public:
   // The plain name under which the tool loads the library (libZUsbXpIf.so on Linux).

@@ -14,8 +14,12 @@ std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(std::string_view name) {
   return std::unique_ptr<DynamicLibrary>(new DynamicLibrary(module));
 }
 
-DynamicLibrary::~DynamicLibrary() { dlclose(module_); }
+DynamicLibrary::~DynamicLibrary() {
+  dlclose(module_);
+}
 
-void* DynamicLibrary::Symbol(const char* name) const { return dlsym(module_, name); }
+void* DynamicLibrary::Symbol(const char* name) const {
+  return dlsym(module_, name);
+}
 
 }  // namespace zmr::platform

@@ -48,6 +48,8 @@ std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view name) {
   return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
 }
 
-InstanceLock::~InstanceLock() { close(fd_); }
+InstanceLock::~InstanceLock() {
+  close(fd_);
+}
 
 }  // namespace zmr::platform

@@ -23,7 +23,8 @@ class CStatusQuery : public CPrinterRequest {
   static constexpr int kNotOpen = 1;
   static constexpr int kBadType = 201;
 
-  bool SendBytes(CPrinterPort& port, const void* buffer, uint32_t length, uint32_t* count = nullptr);
+  bool SendBytes(CPrinterPort& port, const void* buffer, uint32_t length,
+                 uint32_t* count = nullptr);
   bool ReceiveBytes(CPrinterPort& port, void* buffer, uint32_t length, uint32_t* count = nullptr);
   bool SendWake(CPrinterPort& port);
   bool QueryStatus(CPrinterPort& port, uint8_t statusType, StatusReport& report);

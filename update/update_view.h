@@ -18,8 +18,8 @@ enum class MessageIcon { Warning, Information };
 const char* MessageTitleText(MessageTitle title);
 
 struct Message {
-  uint32_t stringId;   // the string-table entry the text came from
-  std::string text;    // as loaded (and, for 2006, formatted); lines separated by '\n'
+  uint32_t stringId;  // the string-table entry the text came from
+  std::string text;   // as loaded (and, for 2006, formatted); lines separated by '\n'
   MessageTitle title;
   MessageIcon icon;
 };

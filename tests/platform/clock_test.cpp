@@ -14,10 +14,10 @@ TEST(VirtualClock, SleepAdvancesAtOnceAndWrapsTheTick) {
   const uint32_t start = clock.TickCount();
   clock.Sleep(0x200);
   clock.Advance(5);
-  EXPECT_EQ(clock.TickCount(), 0x105u);                 // wrapped past zero
-  EXPECT_EQ(clock.TickCount() - start, 0x205u);         // unsigned difference survives the wrap
+  EXPECT_EQ(clock.TickCount(), 0x105u);          // wrapped past zero
+  EXPECT_EQ(clock.TickCount() - start, 0x205u);  // unsigned difference survives the wrap
   EXPECT_EQ(clock.ElapsedMs(), 0x205u);
-  EXPECT_EQ(sleeps, std::vector<uint32_t>{0x200});      // Advance is not a sleep
+  EXPECT_EQ(sleeps, std::vector<uint32_t>{0x200});  // Advance is not a sleep
 }
 
 }  // namespace

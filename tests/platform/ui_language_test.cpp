@@ -23,14 +23,17 @@ TEST(UserLanguage, FirstSetVariableDecides) {
       {"en_US", nullptr, "ja_JP.UTF-8", Language::English},
   };
   for (const Case& c : cases) {
-    for (auto [name, value] : {std::pair{"LANGUAGE", c.language}, {"LC_ALL", c.lcAll},
-                               {"LANG", c.lang}}) {
-      if (value) setenv(name, value, 1); else unsetenv(name);
+    for (auto [name, value] :
+         {std::pair{"LANGUAGE", c.language}, {"LC_ALL", c.lcAll}, {"LANG", c.lang}}) {
+      if (value)
+        setenv(name, value, 1);
+      else
+        unsetenv(name);
     }
     unsetenv("LC_MESSAGES");
-    EXPECT_EQ(UserLanguage(), c.expected) << (c.language ? c.language : "-") << " "
-                                          << (c.lcAll ? c.lcAll : "-") << " "
-                                          << (c.lang ? c.lang : "-");
+    EXPECT_EQ(UserLanguage(), c.expected)
+        << (c.language ? c.language : "-") << " " << (c.lcAll ? c.lcAll : "-") << " "
+        << (c.lang ? c.lang : "-");
   }
 }
 
