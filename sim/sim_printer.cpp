@@ -81,6 +81,40 @@ bool SimPrinter::HostRead(uint32_t connection, uint8_t* buffer, uint32_t length,
   return Read(&connection, buffer, length, done);
 }
 
+// What a matching fault does to a transfer that would otherwise move `deliver` bytes.
+void SimPrinter::ApplyFault(const Fault* fault, bool& ok, uint32_t& deliver, uint32_t& delay,
+                            uint32_t& corruptAt) {
+  if (!fault) return;
+  switch (fault->effect) {
+    case Fault::Effect::kFail:
+      ok = false;
+      deliver = 0;
+      break;
+    case Fault::Effect::kShort:
+      deliver = std::min(deliver, fault->bytes);
+      break;
+    case Fault::Effect::kSlow:
+      delay += fault->delayMs;
+      break;
+    case Fault::Effect::kCorrupt:
+      corruptAt = fault->bytes;
+      break;
+  }
+}
+
+void SimPrinter::RecordTransfer(char direction, uint32_t length, uint32_t done, bool ok,
+                                const uint8_t* bytes) {
+  if (!trace_ || !trace_->Active()) return;
+  TraceEntry entry;
+  entry.tick = clock_.TickCount();
+  entry.printer = number_;
+  entry.direction = direction;
+  entry.length = length;
+  entry.done = done;
+  entry.ok = ok;
+  trace_->Record(std::move(entry), bytes);
+}
+
 bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t length,
                        uint32_t& done) {
   done = 0;
@@ -110,23 +144,8 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
       }
       ok = true;
       deliver = length;
-      if (const Fault* fault = MatchFaultLocked(Fault::Direction::kWrite, data, length)) {
-        switch (fault->effect) {
-          case Fault::Effect::kFail:
-            ok = false;
-            deliver = 0;
-            break;
-          case Fault::Effect::kShort:
-            deliver = std::min(length, fault->bytes);
-            break;
-          case Fault::Effect::kSlow:
-            delay += fault->delayMs;
-            break;
-          case Fault::Effect::kCorrupt:
-            corruptAt = fault->bytes;
-            break;
-        }
-      }
+      ApplyFault(MatchFaultLocked(Fault::Direction::kWrite, data, length), ok, deliver, delay,
+                 corruptAt);
       delay += SpeedDelayLocked(deliver);
     }
   }
@@ -142,16 +161,7 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
     }
   }
   done = deliver;
-  if (trace_ && trace_->Active()) {
-    TraceEntry entry;
-    entry.tick = clock_.TickCount();
-    entry.printer = number_;
-    entry.direction = 'W';
-    entry.length = length;
-    entry.done = done;
-    entry.ok = ok;
-    trace_->Record(std::move(entry), data);
-  }
+  RecordTransfer('W', length, done, ok, data);
   return ok;
 }
 
@@ -174,41 +184,18 @@ bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t leng
         replyPending_ = false;
         ok = true;
         deliver = std::min<uint32_t>(length, static_cast<uint32_t>(reply.size()));
-        const Fault* fault = MatchFaultLocked(Fault::Direction::kRead, reply.data(),
-                                              static_cast<uint32_t>(reply.size()));
-        if (fault) {
-          switch (fault->effect) {
-            case Fault::Effect::kFail:
-              ok = false;
-              deliver = 0;
-              break;
-            case Fault::Effect::kShort:
-              deliver = std::min(deliver, fault->bytes);
-              break;
-            case Fault::Effect::kSlow:
-              delay = fault->delayMs;
-              break;
-            case Fault::Effect::kCorrupt:
-              if (fault->bytes < reply.size()) reply[fault->bytes] ^= 0xFF;
-              break;
-          }
-        }
+        uint32_t corruptAt = UINT32_MAX;
+        ApplyFault(MatchFaultLocked(Fault::Direction::kRead, reply.data(),
+                                    static_cast<uint32_t>(reply.size())),
+                   ok, deliver, delay, corruptAt);
+        if (corruptAt < reply.size()) reply[corruptAt] ^= 0xFF;
       }
     }
   }
   if (delay) clock_.Sleep(delay);
   if (deliver) std::memcpy(buffer, reply.data(), deliver);
   done = deliver;
-  if (trace_ && trace_->Active()) {
-    TraceEntry entry;
-    entry.tick = clock_.TickCount();
-    entry.printer = number_;
-    entry.direction = 'R';
-    entry.length = length;
-    entry.done = done;
-    entry.ok = ok;
-    trace_->Record(std::move(entry), reply.data());
-  }
+  RecordTransfer('R', length, done, ok, reply.data());
   return ok;
 }
 

@@ -151,6 +151,10 @@ class SimPrinter {
   bool BusyLocked() const;
   const Fault* MatchFaultLocked(Fault::Direction direction, const uint8_t* bytes, uint32_t length);
   uint32_t SpeedDelayLocked(uint32_t length);
+  static void ApplyFault(const Fault* fault, bool& ok, uint32_t& deliver, uint32_t& delay,
+                         uint32_t& corruptAt);
+  void RecordTransfer(char direction, uint32_t length, uint32_t done, bool ok,
+                      const uint8_t* bytes);
 
   mutable std::mutex mutex_;
   PrinterConfig config_;
