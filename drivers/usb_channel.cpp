@@ -49,17 +49,9 @@ class BulkChannel final : public platform::Channel {
   Pipe pipe_;
 };
 
-class ControlChannel final : public platform::Channel {
+class ControlChannel final : public platform::InertChannel {
  public:
   explicit ControlChannel(std::shared_ptr<OpenDevice> device) : device_(std::move(device)) {}
-  bool Read(uint8_t*, uint32_t, uint32_t& done) override {
-    done = 0;
-    return false;
-  }
-  bool Write(const uint8_t*, uint32_t, uint32_t& done) override {
-    done = 0;
-    return false;
-  }
 
  private:
   std::shared_ptr<OpenDevice> device_;

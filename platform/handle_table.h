@@ -21,6 +21,19 @@ class Channel {
   virtual bool Write(const uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
 };
 
+// A channel that exists but moves nothing, such as a device's control channel.
+class InertChannel : public Channel {
+ public:
+  bool Read(uint8_t*, uint32_t, uint32_t& done) override {
+    done = 0;
+    return false;
+  }
+  bool Write(const uint8_t*, uint32_t, uint32_t& done) override {
+    done = 0;
+    return false;
+  }
+};
+
 // Takes ownership of the channel and returns its new handle (never kInvalidHandle or 0).
 Handle RegisterChannel(std::unique_ptr<Channel> channel);
 

@@ -69,18 +69,10 @@ class SimBus::PipeChannel final : public platform::Channel {
 };
 
 // The control channel that UsbOpenCont hands out: it exists, and moves nothing.
-class SimBus::ControlChannel final : public platform::Channel {
+class SimBus::ControlChannel final : public platform::InertChannel {
  public:
   explicit ControlChannel(std::atomic<size_t>& count) : count_(count) { ++count_; }
   ~ControlChannel() override { --count_; }
-  bool Read(uint8_t*, uint32_t, uint32_t& done) override {
-    done = 0;
-    return false;
-  }
-  bool Write(const uint8_t*, uint32_t, uint32_t& done) override {
-    done = 0;
-    return false;
-  }
 
  private:
   std::atomic<size_t>& count_;
