@@ -4,7 +4,7 @@
 // Any entry point may be absent (null); every caller tests for that first.
 #include <memory>
 
-#include "link/driver_api.h"
+#include "driver_api/driver_api.h"
 
 namespace zmr {
 namespace platform {

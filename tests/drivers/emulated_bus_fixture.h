@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "driver_api/driver_api.h"
+#include "driver_api/handle_table.h"
 #include "emulated_printer.h"
-#include "link/driver_api.h"
 #include "link/driver_library.h"
 #include "link/printer_port.h"
 #include "platform/clock.h"
-#include "platform/handle_table.h"
 #include "sim/sim_printer.h"
 
 namespace zmr::test {
@@ -52,7 +52,7 @@ class EmulatedBusTest : public ::testing::Test {
 
   void TearDown() override {
     Unplug();
-    EXPECT_EQ(platform::OpenHandleCount(), 0u) << "a handle was left open";
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u) << "a handle was left open";
   }
 
   // Plugs in a device answered by a new model with `config`.

@@ -10,8 +10,9 @@
 #include <iterator>
 #include <string>
 
-#include "link/driver_api.h"
-#include "platform/handle_table.h"
+#include "driver_api/driver_api.h"
+#include "driver_api/handle_table.h"
+#include "platform/handle_io.h"
 
 namespace zmr::sim {
 namespace {
@@ -26,7 +27,7 @@ class SimBusTest : public ::testing::Test {
   void SetUp() override { Configure(); }
   void TearDown() override {
     EXPECT_EQ(SimBus::Instance().OpenHandleCount(), 0u);
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
     SimBus::Instance().Clear();
   }
 

@@ -17,8 +17,8 @@
 #include "platform/clock.h"
 #include "platform/ui_language.h"
 #include "sim/sim_bus.h"
-#include "ui/progress_window.h"
-#include "ui/update_dlg.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/update_dlg.h"
 
 namespace {
 

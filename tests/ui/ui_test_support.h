@@ -21,9 +21,9 @@
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "sim/sim_bus.h"
-#include "ui/dialog_units.h"
-#include "ui/progress_window.h"
-#include "ui/update_dlg.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/update_dlg.h"
 
 namespace zmr::test {
 

@@ -2,7 +2,7 @@
 // during and after a run, the one message box, the progress windows, force mode and closing.
 #include <QTest>
 
-#include "ui/qt_key_state.h"
+#include "ui/qt/qt_key_state.h"
 #include "ui_test_support.h"
 #include "ui_tests.h"
 #include "update/string_table.h"

@@ -552,7 +552,7 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   EXPECT_EQ(procedure.DownloadModeFlag(), row.flagLeftSet);
 
   // Nothing left behind.
-  EXPECT_EQ(platform::OpenHandleCount(), 0u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(sim::SimBus::Instance().OpenHandleCount(), 0u);
   EXPECT_FALSE(procedure.Images().AnyBufferHeld());
   EXPECT_EQ(view.openWindows, 0);

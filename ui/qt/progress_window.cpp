@@ -1,4 +1,4 @@
-#include "ui/progress_window.h"
+#include "ui/qt/progress_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "ui/app_icon.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/dialog_units.h"
 
 namespace zmr::ui {
 namespace {

@@ -7,7 +7,7 @@
  *     ID and opens a pipe by device index.
  *
  * Handles: every handle returned here is an entry of the process's handle table
- * (platform/handle_table.h); the tool reads, writes and closes it through that table and never
+ * (driver_api/handle_table.h); the tool reads, writes and closes it through that table and never
  * hands it back to the library. -1 (ZMR_INVALID_HANDLE) means "not opened". A pipe name is
  * "PIPE00" (bulk OUT, host to printer) or "PIPE01" (bulk IN, printer to host).
  *
@@ -16,8 +16,8 @@
  * argument as possibly null and every text it is given as possibly unterminated beyond the
  * buffer sizes stated here.
  */
-#ifndef ZMR_LINK_DRIVER_API_H
-#define ZMR_LINK_DRIVER_API_H
+#ifndef ZMR_DRIVER_API_H
+#define ZMR_DRIVER_API_H
 
 #include <stdint.h>
 
@@ -94,4 +94,4 @@ typedef int (*UsbDeviceIoControlFn)(intptr_t, uint32_t, const void*, uint32_t, v
 }
 #endif
 
-#endif /* ZMR_LINK_DRIVER_API_H */
+#endif /* ZMR_DRIVER_API_H */
