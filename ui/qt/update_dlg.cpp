@@ -211,8 +211,8 @@ void CUpdateDlg::ShowMessage(const Message& message) {
   ShowMessageBox(this, message);
 }
 
-std::unique_ptr<ProgressWidget> CUpdateDlg::MakeProgressWidget() {
-  return std::make_unique<QtProgressWidget>(this, language_);
+std::unique_ptr<ProgressWindow> CUpdateDlg::MakeProgressWindow() {
+  return std::make_unique<QtProgressWindow>(this, language_);
 }
 
 }  // namespace zmr::ui
