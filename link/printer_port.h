@@ -35,7 +35,7 @@ class CPrinterPort {
   // The port uses the given entry points (any may be null) and the clock for the pauses of its
   // commands. It starts closed with the default vendor and product ID and no device path.
   CPrinterPort(const ImportedDriver& imported, const CDriverLibrary& loaded, Clock& clock);
-  virtual ~CPrinterPort();
+  ~CPrinterPort();
   CPrinterPort(const CPrinterPort&) = delete;
   CPrinterPort& operator=(const CPrinterPort&) = delete;
 

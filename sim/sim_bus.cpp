@@ -20,10 +20,11 @@ std::string BoundedText(const char* text, size_t limit) {
   return std::string(text, strnlen(text, limit));
 }
 
+// At most 255 characters and the NUL, as the driver contract allows: a longer text is cut.
 void CopyText(const std::string& text, char* buffer) {
-  const size_t n = std::min(text.size(), kTextSize);
+  const size_t n = std::min(text.size(), kTextSize - 1);
   std::memcpy(buffer, text.data(), n);
-  if (n < kTextSize) buffer[n] = '\0';
+  buffer[n] = '\0';
 }
 
 std::string Hex4(uint16_t value, bool upper) {

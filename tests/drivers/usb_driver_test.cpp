@@ -15,19 +15,19 @@
 namespace zmr::test {
 namespace {
 
-UsbDeviceSpec PrinterAt(const char* sysName) {
+UsbDeviceDescription PrinterAt(const char* sysName) {
   return {.sysName = sysName};
 }
-UsbDeviceSpec MakersInterfaceAt(const char* sysName) {
+UsbDeviceDescription MakersInterfaceAt(const char* sysName) {
   return {.sysName = sysName, .interfaceClass = 0xFF};
 }
-UsbDeviceSpec OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
+UsbDeviceDescription OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
   return {.sysName = sysName, .productId = 0x5007, .interfaceClass = interfaceClass};
 }
 
 struct CountCase {
   const char* name;
-  std::vector<UsbDeviceSpec> devices;
+  std::vector<UsbDeviceDescription> devices;
   int listed;    // by libTUsbPrIf
   int openable;  // by libZUsbXpIf
 };
@@ -52,7 +52,7 @@ TEST_F(EmulatedBusTest, CountsTheMatchingPrintersAsTheyComeAndGo) {
   };
   for (const CountCase& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const UsbDeviceSpec& spec : c.devices) Plug(spec);
+    for (const UsbDeviceDescription& spec : c.devices) Plug(spec);
     auto port = NewPort();
     EXPECT_EQ(port->CountListedPrinters(), c.listed);
     EXPECT_EQ(port->CountOpenablePrinters(), c.openable);
