@@ -234,7 +234,7 @@ driver_api::Handle SimBus::OpenByPath(const char* pipeName, const char* devicePa
   if (path.empty()) return driver_api::kInvalidHandle;
   for (size_t i = 0; i < static_cast<size_t>(std::max(0, config_.listed)); ++i) {
     if (!printers_[i]->IsPresent()) continue;
-    if (PrinterPathLocked(i).substr(0, kTextSize) == path) {
+    if (PrinterPathLocked(i).substr(0, kTextSize - 1) == path) {
       return OpenPipeLocked(i, pipeName, OpenFault::Via::kListed);
     }
   }
