@@ -165,13 +165,7 @@ int CPrinterPort::OpenByPipeName() {
     writePipe_ = loaded_.UsbOpenBulk(kWritePipeName, 0);
     readPipe_ = loaded_.UsbOpenBulk(kReadPipeName, 0);
   }
-  if (IsPipeOpen(kWritePipe) && IsPipeOpen(kReadPipe)) {
-    errorCode_ = PortError::kNone;
-    return 1;
-  }
-  ClosePipes();
-  errorCode_ = PortError::kOpenFailed;
-  return 0;
+  return FinishOpen();
 }
 
 int CPrinterPort::OpenByDevicePath() {
@@ -186,11 +180,15 @@ int CPrinterPort::OpenByDevicePath() {
     writePipe_ = imported_.UsbOpenBulk3(kWritePipeName, devicePath_);
     readPipe_ = imported_.UsbOpenBulk3(kReadPipeName, devicePath_);
   }
+  return FinishOpen();
+}
+
+int CPrinterPort::FinishOpen() {
   if (IsPipeOpen(kWritePipe) && IsPipeOpen(kReadPipe)) {
     errorCode_ = PortError::kNone;
     return 1;
   }
-  ClosePipes();
+  ClosePipes();  // whichever half did open
   errorCode_ = PortError::kOpenFailed;
   return 0;
 }

@@ -88,6 +88,8 @@ class CPrinterPort {
   // while it returns true. The path's buffer holds ZMR_DRIVER_TEXT_SIZE bytes.
   template <typename Visit>
   void ForEachListedMatch(const uint16_t ids[2], Visit visit);
+  // The end of both opens: 1 with both pipes open, else 0 with neither.
+  int FinishOpen();
   // One read or write on `pipe` through `move`, with the sticky error code's rule.
   template <typename Move>
   uint32_t Transfer(platform::Handle pipe, uint32_t length, Move move);

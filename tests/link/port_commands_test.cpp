@@ -113,14 +113,7 @@ TEST_F(PortCommandTest, FailedCommandWrites) {
 
 class VersionReplyReadTest : public PortCommandTest {
  protected:
-  static VersionReport Poisoned() {
-    VersionReport report;
-    std::memset(&report, 0x5A, sizeof(report));
-    return report;
-  }
-  static bool Same(const VersionReport& a, const VersionReport& b) {
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-  }
+  static VersionReport Poisoned() { return SimPortTest::Poisoned<VersionReport>(); }
 };
 
 TEST_F(VersionReplyReadTest, ReadsTheVersionsThePrinterReports) {

@@ -20,14 +20,7 @@ class StatusQueryTest : public SimPortTest {
     EXPECT_EQ(port.Open(), 1);
     return port;
   }
-  static StatusReport Poisoned() {
-    StatusReport report;
-    std::memset(&report, 0x5A, sizeof(report));
-    return report;
-  }
-  static bool Same(const StatusReport& a, const StatusReport& b) {
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-  }
+  static StatusReport Poisoned() { return SimPortTest::Poisoned<StatusReport>(); }
   static std::vector<sim::TraceEntry> Trace() { return Bus().TraceEntries(); }
   static size_t WriteCount() {
     size_t count = 0;
