@@ -101,7 +101,7 @@ void SimBus::ResetLocked(const SimConfig& config, Clock& clock) {
   }
   printers_.clear();
   const int listed = std::max(0, config_.listed);
-  const int indexed = std::max(0, config_.indexed);
+  const int indexed = std::max(0, config_.indexed) + std::max(0, config_.pluggedAtModeSwitch);
   for (int i = 0; i < listed + indexed; ++i) {
     printers_.push_back(std::make_shared<SimPrinter>(config_.printer, clock, &trace_, i));
   }
@@ -266,10 +266,17 @@ std::shared_ptr<SimPrinter> SimBus::IndexedPrinterLocked(int index) {
   }
   int remaining = index;
   for (size_t i = static_cast<size_t>(std::max(0, config_.listed)); i < printers_.size(); ++i) {
-    if (!printers_[i]->IsPresent()) continue;
+    if (!AttachedLocked(i)) continue;
     if (remaining-- == 0) return printers_[i];
   }
   return nullptr;
+}
+
+bool SimBus::AttachedLocked(size_t index) const {
+  const size_t early =
+      static_cast<size_t>(std::max(0, config_.listed) + std::max(0, config_.indexed));
+  if (index >= early && (printers_.empty() || printers_[0]->Reenumerations() == 0)) return false;
+  return printers_[index]->IsPresent();
 }
 
 driver_api::Handle SimBus::OpenControl(int index) {

@@ -38,6 +38,9 @@ struct OtherDevice {
 struct SimConfig {
   int listed = 1;   // printers listed by libTUsbPrIf
   int indexed = 0;  // printers openable by index through libZUsbXpIf
+  // Printers openable by index that are plugged in while the first printer is off the bus after
+  // its first mode switch (counted and opened like `indexed` ones from then on).
+  int pluggedAtModeSwitch = 0;
   // Non-matching devices listed before the printers: `others` generated ones, then `extra`.
   int others = 0;
   std::vector<OtherDevice> extra;
@@ -108,6 +111,8 @@ class SimBus {
   void EnsureConfiguredLocked();
   void ResetLocked(const SimConfig& config, Clock& clock);
   std::shared_ptr<SimPrinter> IndexedPrinterLocked(int index);
+  // Printer `index` is on the bus: present, and plugged in by now.
+  bool AttachedLocked(size_t index) const;
   std::string PrinterPathLocked(size_t index) const;
   std::string PrinterIdLocked(size_t index) const;
   driver_api::Handle OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via);

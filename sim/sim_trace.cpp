@@ -25,7 +25,7 @@ void Trace::EnableMemory(bool allBytes) {
 bool Trace::OpenFile(const std::string& path, uint32_t startTick) {
   std::lock_guard lock(mutex_);
   if (file_) std::fclose(file_);
-  file_ = std::fopen(path.c_str(), "a");
+  file_ = std::fopen(path.c_str(), "ae");
   startTick_ = startTick;
   return file_ != nullptr;
 }

@@ -58,9 +58,12 @@ int CUpdateProcedure::DownloadImages(CPrinterPort& port, CProgressDlg& progress)
     } else if (result != DownloadResult::kDone) {
       Fail(RunReason::kImageNotSent, image + ": " + Name(result) + ", " + PortErrorText(port));
       ok = false;
+    } else {
+      Step("DownloadImages " + image, true, std::to_string(slot.size) + " bytes");
     }
   }
-  if (ok) return 1;  // still in download mode: verified and released by the caller
+  if (ok) return 1;
+  Step("DownloadImages", false);  // still in download mode: verified and released by the caller
 
   ReleasePrinter(port);
   ShowMessage(result == DownloadResult::kTimedOut ? IDS_TIME_OUT : IDS_FAILED, MessageTitle::Error,
@@ -115,6 +118,8 @@ int CUpdateProcedure::ReleasePrinter(CPrinterPort& port) {
   port.Close();
   clock_.Sleep(kReleaseWaitMs);  // no events are serviced here
   if (ok) downloadMode_ = false;
+  Step("ReleasePrinter", ok != 0, ok ? std::string() : PortErrorText(port));
+  NoteReleased(ok != 0);
   return ok;
 }
 

@@ -30,6 +30,8 @@ ReasonInfo Info(RunReason reason) {
       return {"ModeSwitchNotSent", "SwitchToDownloadMode"};
     case RunReason::kReopenFailed:
       return {"ReopenFailed", "Reopen"};
+    case RunReason::kPrinterCountChanged:
+      return {"PrinterCountChanged", "Reopen"};
     case RunReason::kVersionNotRead:
       return {"VersionNotRead", "CheckVersion"};
     case RunReason::kNewestVersion:

@@ -25,7 +25,34 @@ class RunningFlag {
   bool& flag_;
 };
 
+// "state 00 40, unit1 000000000000, unit2 -": what the status gate decided on, in hexadecimal.
+std::string StatusBytesText(const StatusReport& report) {
+  auto hex = [](const uint8_t* bytes, size_t n) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < n; ++i) {
+      if (i > 0 && n == 2) text += ' ';
+      text += kDigits[bytes[i] >> 4];
+      text += kDigits[bytes[i] & 0xF];
+    }
+    return text;
+  };
+  return "state " + hex(report.stateBytes, 2) + ", unit1 " + hex(report.unit1Head, 6) + ", unit2 " +
+         (HasSecondUnit(report) ? hex(report.unit2Head, 6) : std::string("-"));
+}
+
 }  // namespace
+
+std::string VersionsText(const std::array<std::string, kImageCount>& versions,
+                         const std::array<std::string, kImageCount>& checkSums) {
+  std::string text;
+  for (int i = 0; i < kImageCount; ++i) {
+    if (versions[i].empty() && checkSums[i].empty()) continue;
+    if (!text.empty()) text += ", ";
+    text += std::string(kImages[i].label) + " " + versions[i] + " / " + checkSums[i];
+  }
+  return text;
+}
 
 std::string PortErrorText(const CPrinterPort& port) {
   return std::string("port ") + Name(port.ErrorCode()) + " (" +
@@ -39,7 +66,8 @@ CUpdateProcedure::CUpdateProcedure(UpdateView& view, const UpdateContext& contex
       imported_(context.imported),
       loaded_(context.loaded),
       language_(context.language),
-      images_(context.images) {
+      images_(context.images),
+      observer_(context.observer) {
   for (ImageSlot& slot : images_.slots) slot.skip = 0;
   images_.totalTimeWeight = 0;
   images_.SetOwnVersions();
@@ -56,7 +84,9 @@ void CUpdateProcedure::OnDownload() {
   fields_ = DisplayFields{};
   view_.RefreshFields(fields_);
   downloadMode_ = false;
+  releaseOwed_ = false;
   lastRun_ = RunResult{};
+  if (observer_) observer_->OnRunStarted(force);
 
   auto port = std::make_unique<CPrinterPort>(imported_, loaded_, clock_);
   std::unique_ptr<CProgressDlg> download;
@@ -66,9 +96,11 @@ void CUpdateProcedure::OnDownload() {
     download.reset();
     FreeImages();
   }
+  NoteReleased(false);  // only when no release was ever tried (it never is after a message)
   view_.EnableDownloadButton(true);
   view_.FocusDownloadButton();
   port.reset();
+  if (observer_) observer_->OnRunEnded(lastRun_, fields_);
 }
 
 bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
@@ -76,32 +108,48 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
   if (!CheckPrinterCount(port)) return false;
   if (!port.Open()) {
     Fail(RunReason::kOpenFailed, PortErrorText(port));
+    Step("Open", false);
     ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
     return false;
   }
+  Step("Open", true, port.DriverPath() == 0 ? "by index" : "by device path");
   if (!force && !CheckPrinterStatus(port)) return false;
   if (!SwitchToDownloadMode(port)) return false;
   downloadMode_ = true;
+  NoteDownloadModeEntered();
 
   // The printer comes back as a new device in download mode: look it up afresh.
   port.Close();
   port.ClearDevicePath();
   clock_.Sleep(kReopenDelayMs);
-  if (!port.Open()) {
-    // Nothing more can reach the printer; the message asks for a power cycle.
+  bool reopened = port.Open() != 0;
+  if (!reopened) {
     Fail(RunReason::kReopenFailed, PortErrorText(port));
-    ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
+  } else if (const int count = port.GetPrinterCount(); count != 1) {
+    // What was opened may be another printer plugged in during the switch: send it nothing.
+    port.Close();
+    Fail(RunReason::kPrinterCountChanged, std::to_string(count) + " found after the reopen");
+    reopened = false;
+  }
+  if (!reopened) {
+    // Nothing more can reach the printer; the message asks for a power cycle.
+    Step("Reopen", false);
     downloadMode_ = false;
+    NoteReleased(false);
+    ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
     return false;
   }
+  Step("Reopen", true, port.DriverPath() == 0 ? "by index" : "by device path");
 
   if (!force && !CheckVersion(port)) return false;
   if (!BuildImages()) {
     Fail(RunReason::kImagesInvalid);
+    Step("BuildImages", false);
     ReleasePrinter(port);
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
     return false;
   }
+  Step("BuildImages", true);
 
   download = ShowProgress(IDS_UPGRADE);
   download->StartEstimate(clock_.TickCount(),
@@ -111,13 +159,17 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
   if (!sent) return false;  // released and reported by the download
 
   const int verified = VerifyVersions(port, download.get());
-  ReleasePrinter(port);
-  if (verified) {
+  Step("VerifyVersions", verified != 0, VersionsText(fields_.afterVersion, fields_.afterCheckSum));
+  // The images are right, but a printer never told to leave download mode needs a power cycle:
+  // that is the failure message's advice, not "Success!".
+  const bool released = ReleasePrinter(port) != 0;
+  if (verified && !released) Fail(RunReason::kReleaseNotSent, PortErrorText(port));
+  if (verified && released) {
     download->SetPosition(100);
     clock_.Sleep(kFinalPauseMs);
   }
   download.reset();
-  if (verified) {
+  if (verified && released) {
     ShowMessage(IDS_SUCCESS, MessageTitle::Success, MessageIcon::Warning);
   } else {
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
@@ -127,6 +179,7 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
 
 int CUpdateProcedure::CheckPrinterCount(CPrinterPort& port) {
   const int count = port.GetPrinterCount();
+  Step("CheckPrinterCount", count == 1, std::to_string(count) + " found");
   if (count == 1) return 1;
   Fail(count <= 0 ? RunReason::kNoPrinter : RunReason::kTwoOrMorePrinters,
        std::to_string(count) + " found");
@@ -142,27 +195,33 @@ int CUpdateProcedure::CheckPrinterStatus(CPrinterPort& port) {
   if (status != StatusError::kNone) {
     Fail(status == StatusError::kStillBusy ? RunReason::kStillBusy : RunReason::kStatusNotRead,
          std::string("status ") + Name(status) + " (" + std::to_string(Code(status)) + ")");
+    Step("CheckPrinterStatus", false);
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
   // The second unit counts only when the printer says it has one; printing wins over error.
   const bool second = HasSecondUnit(report);
+  const std::string seen = StatusBytesText(report);
   if (IsUnitPrinting(report.unit1Head) || (second && IsUnitPrinting(report.unit2Head))) {
-    Fail(RunReason::kPrinting);
+    Fail(RunReason::kPrinting, seen);
+    Step("CheckPrinterStatus", false);
     ShowMessage(IDS_PRINTING, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
   if (IsUnitInError(report.unit1Head) || (second && IsUnitInError(report.unit2Head))) {
-    Fail(RunReason::kPrinterError);
+    Fail(RunReason::kPrinterError, seen);
+    Step("CheckPrinterStatus", false);
     ShowMessage(IDS_PRINTER_ERROR, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
+  Step("CheckPrinterStatus", true, seen);
   return 1;
 }
 
 int CUpdateProcedure::SwitchToDownloadMode(CPrinterPort& port) {
   if (!port.EnterDownloadMode()) {
     Fail(RunReason::kModeSwitchNotSent, PortErrorText(port));
+    Step("SwitchToDownloadMode", false);
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
@@ -171,6 +230,7 @@ int CUpdateProcedure::SwitchToDownloadMode(CPrinterPort& port) {
   progress->StartEstimate(clock_.TickCount(), kModeSwitchWaitMs);
   PacedWait(clock_, kModeSwitchWaitMs, progress.get(), kModeSwitchStepMs);
   progress->SetPosition(100);
+  Step("SwitchToDownloadMode", true);
   return 1;
 }
 
@@ -178,6 +238,23 @@ void CUpdateProcedure::Fail(RunReason reason, std::string detail) {
   if (lastRun_.reason != RunReason::kSuccess) return;
   lastRun_.reason = reason;
   lastRun_.detail = std::move(detail);
+}
+
+void CUpdateProcedure::Step(std::string name, bool ok, std::string detail) {
+  if (!observer_) return;
+  if (!ok && detail.empty()) detail = lastRun_.detail;
+  observer_->OnStep(StepRecord{std::move(name), ok, std::move(detail), clock_.TickCount()});
+}
+
+void CUpdateProcedure::NoteDownloadModeEntered() {
+  releaseOwed_ = true;
+  if (observer_) observer_->OnDownloadModeEntered();
+}
+
+void CUpdateProcedure::NoteReleased(bool leaveSent) {
+  if (!releaseOwed_) return;
+  releaseOwed_ = false;
+  if (observer_) observer_->OnReleased(leaveSent);
 }
 
 void CUpdateProcedure::ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon) {

@@ -3,6 +3,7 @@
 // wait, message, field and release between the press and the one closing message. It holds the
 // update state of the main window (fields, image set, download-mode flag); the Qt window, the
 // terminal front end and the tests each drive one through an UpdateView.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "update/progress_dlg.h"
+#include "update/run_observer.h"
 #include "update/run_result.h"
 #include "update/update_context.h"
 #include "update/update_view.h"
@@ -22,6 +24,9 @@ namespace zmr {
 
 // "port TransferFailed (101)": the port's sticky code, named, with its number.
 std::string PortErrorText(const CPrinterPort& port);
+// "DATA1(M) 316G21 / 08A6, ...": the images whose version or check sum is not empty.
+std::string VersionsText(const std::array<std::string, kImageCount>& versions,
+                         const std::array<std::string, kImageCount>& checkSums);
 
 class CUpdateProcedure {
  public:
@@ -64,6 +69,12 @@ class CUpdateProcedure {
   bool RunUpdate(CPrinterPort& port, bool force, std::unique_ptr<CProgressDlg>& download);
   // Notes why the run stops; the first reason of a run is the one kept.
   void Fail(RunReason reason, std::string detail = {});
+  // Tells the observer that a step has ended; a failed step without a detail of its own carries
+  // the run's.
+  void Step(std::string name, bool ok, std::string detail = {});
+  void NoteDownloadModeEntered();
+  // Tells the observer once per run that the printer no longer depends on the run.
+  void NoteReleased(bool leaveSent);
   void ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon);
   void ShowText(uint32_t stringId, std::string text, MessageTitle title, MessageIcon icon);
   std::unique_ptr<CProgressDlg> NewProgress(uint32_t captionId);
@@ -79,7 +90,9 @@ class CUpdateProcedure {
   ImageSet images_;
   DisplayFields fields_;
   RunResult lastRun_;
+  RunObserver* observer_;
   bool downloadMode_ = false;
+  bool releaseOwed_ = false;  // OnDownloadModeEntered was told and OnReleased not yet
   bool running_ = false;
 };
 

@@ -52,6 +52,7 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
   }
   if (!read) {
     Fail(RunReason::kVersionNotRead, PortErrorText(port));
+    Step("CheckVersion", false);
     // Released before the message; the window stays up until the user has closed the box.
     ReleasePrinter(port);
     ShowMessage(IDS_VERSION_FAILED, MessageTitle::Error, MessageIcon::Warning);
@@ -73,10 +74,19 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
   progress->SetPosition(100);
   clock_.Sleep(kFinalPauseMs);
   progress.reset();
+  // Every reported version goes to the observer, not only the fields that are shown.
+  std::array<std::string, kImageCount> versions, checkSums;
+  for (int i = 0; i < kImageCount; ++i) {
+    versions[i] = reported[i].version;
+    checkSums[i] = CheckSumText(reported[i].checkSum);
+  }
+  if (!accepted) {
+    Fail(same ? RunReason::kNewestVersion : RunReason::kNotApplicable,
+         "DATA1 " + reported[kData1].version);
+  }
+  Step("CheckVersion", accepted, VersionsText(versions, checkSums));
   if (accepted) return 1;
 
-  Fail(same ? RunReason::kNewestVersion : RunReason::kNotApplicable,
-       "DATA1 " + reported[kData1].version);
   ReleasePrinter(port);
   if (same) {
     ShowMessage(IDS_NEWEST_VERSION, MessageTitle::VersionCheck, MessageIcon::Information);

@@ -91,6 +91,31 @@ inline std::vector<uint32_t> BlocksOf(const std::vector<sim::TraceEntry>& trace,
   return blocks;
 }
 
+// Everything a RunObserver was told, as lines in order: "start", "entered", "released 1",
+// "step CheckPrinterCount 1", "end NoPrinter".
+class RecordingObserver final : public RunObserver {
+ public:
+  void OnRunStarted(bool force) override { events.push_back(force ? "start force" : "start"); }
+  void OnDownloadModeEntered() override { events.push_back("entered"); }
+  void OnReleased(bool leaveSent) override {
+    events.push_back(std::string("released ") + (leaveSent ? "1" : "0"));
+  }
+  void OnStep(const StepRecord& step) override {
+    events.push_back("step " + step.step + (step.ok ? " 1" : " 0"));
+    steps.push_back(step);
+  }
+  void OnRunEnded(const RunResult& result, const DisplayFields&) override {
+    events.push_back(std::string("end ") + Name(result.reason));
+  }
+  size_t Count(const std::string& prefix) const {
+    size_t n = 0;
+    for (const auto& e : events) n += e.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+  std::vector<std::string> events;
+  std::vector<StepRecord> steps;
+};
+
 class SimUpdateTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -113,8 +138,8 @@ class SimUpdateTest : public testing::Test {
     config.traceAllBytes = allBytes;
     sim::SimBus::Instance().Reset(config, clock);
     procedure_ = std::make_unique<CUpdateProcedure>(
-        view,
-        UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language, images});
+        view, UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language,
+                            images, &observer});
     return *procedure_;
   }
 
@@ -150,6 +175,7 @@ class SimUpdateTest : public testing::Test {
 
   VirtualClock clock{kStartTick};
   RecordingView view;
+  RecordingObserver observer;
   std::vector<Sleep> sleeps;
   std::unique_ptr<CUpdateProcedure> procedure_;
 };

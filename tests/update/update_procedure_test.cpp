@@ -192,6 +192,19 @@ void ExpectBothKeysLookedAt(const RunInfo& run) {
   EXPECT_EQ(run.keys.asked, (std::vector<Key>{Key::Shift, Key::K}));
 }
 
+void ExpectLatePrinterGotNothing(const RunInfo& run) {
+  sim::SimBus& bus = sim::SimBus::Instance();
+  ASSERT_EQ(bus.PrinterCount(), 2u);
+  EXPECT_EQ(bus.Printer(1).WriteCount(), 0u) << "the printer plugged in during the switch";
+  EXPECT_EQ(bus.Printer(1).ReadCount(), 0u);
+  for (const auto& entry : run.trace) {
+    if (entry.printer == 0) continue;
+    ADD_FAILURE() << "printer 1: " << test::TransferName(entry);
+  }
+  // The printer that was switched got nothing after the enter-download-mode command.
+  EXPECT_EQ(test::TransferName(run.trace.back()), "enter");
+}
+
 void ExpectReleaseTriedTwice(const RunInfo& run) {
   const auto n = std::count_if(run.sleeps.begin(), run.sleeps.end(),
                                [](const test::Sleep& s) { return s.ms == 2000; });
@@ -295,6 +308,25 @@ const Row kRows[] = {
      .message = IDS_NOT_CONNECTED,
      .reason = RunReason::kReopenFailed,
      .stopsBeforeDownloadMode = true},
+    // A second printer of the model that appears during the 5 s wait would be the one opened by
+    // index after the reopen: nothing may reach either printer.
+    {.name = "SecondPrinterPluggedInDuringModeSwitch",
+     .setup = [](sim::SimConfig& c) { c.pluggedAtModeSwitch = 1; },
+     .message = IDS_NOT_CONNECTED,
+     .reason = RunReason::kPrinterCountChanged,
+     .stopsBeforeDownloadMode = true,
+     .check = ExpectLatePrinterGotNothing},
+    {.name = "SecondPrinterPluggedInBehindAnIndexedOne",
+     .setup =
+         [](sim::SimConfig& c) {
+           c.listed = 0;
+           c.indexed = 1;
+           c.pluggedAtModeSwitch = 1;
+         },
+     .message = IDS_NOT_CONNECTED,
+     .reason = RunReason::kPrinterCountChanged,
+     .stopsBeforeDownloadMode = true,
+     .check = ExpectLatePrinterGotNothing},
     {.name = "VersionRequestNotWritten",
      .setup =
          [](sim::SimConfig& c) {
@@ -403,6 +435,18 @@ const Row kRows[] = {
      .reason = RunReason::kTimeBudgetExceeded,
      .windowAtMessage = true,
      .check = ExpectBlockSevenWholeAndNoEighth},
+    // The images took, but the printer was never told to leave download mode: it needs the power
+    // cycle that 2008 asks for.
+    {.name = "LeaveNotWrittenAfterVerifiedDownload",
+     .setup =
+         [](sim::SimConfig& c) {
+           c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'f', 'r', 0}).Always());
+         },
+     .message = IDS_FAILED,
+     .reason = RunReason::kReleaseNotSent,
+     .after = After::Carried,
+     .released = false,
+     .flagLeftSet = true},
     {.name = "BudgetReachedButNotExceeded",
      .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(SlowBlock('t', 50, 120000)); },
      .after = After::Carried},
@@ -477,8 +521,10 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
 
   // What the printer had been told when the box went up.
   size_t leavesAtMessage = 0;
+  size_t releasesToldAtMessage = 0;
   bool runningAtMessage = false;
   view.onMessage = [&](const Message&) {
+    releasesToldAtMessage = observer.Count("released");
     leavesAtMessage = test::LeaveCount(Trace());
     runningAtMessage = procedure.IsRunning();
   };
@@ -536,6 +582,23 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   EXPECT_EQ(view.openWindows, 0);
   EXPECT_TRUE(view.windowEnabled);
   EXPECT_FALSE(procedure.IsRunning());
+
+  // The observer: download mode entered and left once around the part of the run that needs
+  // it, before the message, and the run's end with its reason.
+  const bool entered = !row.stopsBeforeDownloadMode || row.reason == RunReason::kReopenFailed ||
+                       row.reason == RunReason::kPrinterCountChanged;
+  EXPECT_EQ(observer.Count("entered"), entered ? 1u : 0u);
+  EXPECT_EQ(observer.Count("released"), entered ? 1u : 0u);
+  EXPECT_EQ(releasesToldAtMessage, observer.Count("released"));
+  EXPECT_EQ(observer.Count("released 1"), released ? 1u : 0u);
+  EXPECT_EQ(observer.events.front(), row.shift && row.k ? "start force" : "start");
+  EXPECT_EQ(observer.events.back(), std::string("end ") + Name(row.reason));
+  if (row.reason != RunReason::kSuccess) {
+    EXPECT_GE(observer.Count("step "), 1u);
+    EXPECT_TRUE(std::any_of(observer.steps.begin(), observer.steps.end(),
+                            [](const StepRecord& step) { return !step.ok; }))
+        << "the failing step is told";
+  }
 
   if (row.check) {
     sim::SimBus& bus = sim::SimBus::Instance();

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -155,7 +156,11 @@ void CUpdateDlg::keyPressEvent(QKeyEvent* event) {
 
 void CUpdateDlg::OnDownload() {
   if (procedure_.IsRunning()) return;
+  // The busy cursor over every window of the tool for the whole run: the waits in which no
+  // window repaints (the status check, the release) still show that the tool is working.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   procedure_.OnDownload();
+  QGuiApplication::restoreOverrideCursor();
 }
 
 void CUpdateDlg::reject() {
@@ -205,7 +210,11 @@ void CUpdateDlg::EnableWindow(bool enable) {
 }
 
 void CUpdateDlg::ShowMessage(const Message& message) {
+  // The box waits for the user, not the tool: the ordinary cursor while it is up.
+  const bool busy = QGuiApplication::overrideCursor() != nullptr;
+  if (busy) QGuiApplication::restoreOverrideCursor();
   ShowMessageBox(this, message);
+  if (busy) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 std::unique_ptr<ProgressWindow> CUpdateDlg::MakeProgressWindow() {
