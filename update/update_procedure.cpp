@@ -49,7 +49,18 @@ std::string VersionsText(const std::array<std::string, kImageCount>& versions,
   for (int i = 0; i < kImageCount; ++i) {
     if (versions[i].empty() && checkSums[i].empty()) continue;
     if (!text.empty()) text += ", ";
-    text += std::string(kImages[i].label) + " " + versions[i] + " / " + checkSums[i];
+    // A version is the printer's bytes: anything but printable ASCII is shown as \xNN.
+    std::string version;
+    for (const char c : versions[i]) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u >= 0x20 && u < 0x7F && c != '\\') {
+        version += c;
+      } else {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        version += std::string("\\x") + kDigits[u >> 4] + kDigits[u & 0xF];
+      }
+    }
+    text += std::string(kImages[i].label) + " " + version + " / " + checkSums[i];
   }
   return text;
 }

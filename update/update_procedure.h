@@ -24,7 +24,8 @@ namespace zmr {
 
 // "port TransferFailed (101)": the port's sticky code, named, with its number.
 std::string PortErrorText(const CPrinterPort& port);
-// "DATA1(M) 316G21 / 08A6, ...": the images whose version or check sum is not empty.
+// "DATA1(M) 316G21 / 08A6, ...": the images whose version or check sum is not empty; bytes of a
+// version outside printable ASCII (and the backslash) as \xNN.
 std::string VersionsText(const std::array<std::string, kImageCount>& versions,
                          const std::array<std::string, kImageCount>& checkSums);
 

@@ -124,11 +124,15 @@ int CUpdateProcedure::VerifyVersions(CPrinterPort& port, CProgressDlg* progress)
     if (!slot.IsCarried()) continue;
     const std::string image = kImages[i].label;
     if (fields_.afterVersion[i] != BoundedText(slot.ownVersion)) {
-      Fail(RunReason::kVersionMismatch, image + " version " + fields_.afterVersion[i]);
+      std::array<std::string, kImageCount> one, none;
+      one[i] = fields_.afterVersion[i];
+      none[i] = fields_.afterCheckSum[i];
+      Fail(RunReason::kVersionMismatch, "version " + VersionsText(one, none));
       return 0;
     }
     if (fields_.afterCheckSum[i] != BoundedText(slot.ownCheckSum)) {
-      Fail(RunReason::kVersionMismatch, image + " check sum " + fields_.afterCheckSum[i]);
+      Fail(RunReason::kVersionMismatch, image + " check sum " + fields_.afterCheckSum[i] +
+                                            ", expected " + BoundedText(slot.ownCheckSum));
       return 0;
     }
   }

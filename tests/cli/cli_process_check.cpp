@@ -21,6 +21,8 @@
 //   --trace-match REGEX   a line of the trace matches REGEX
 //   --trace-no-match REGEX  no line of the trace matches REGEX
 //   --trace-match-after-signal REGEX  a line of the trace written after the signal matches
+//   --log-match REGEX  a line of the run log ($XDG_STATE_HOME/zmr470-update/zmr470-update.log,
+//                      emptied before the run) matches REGEX
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
@@ -69,6 +71,7 @@ struct Expectations {
   std::vector<std::string> traceNoMatches;
   std::vector<std::string> traceMatchesAfterSignal;
   std::string traceFile;  // set when a check needs the trace
+  std::vector<std::string> logMatches;
 };
 
 struct Result {
@@ -321,6 +324,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
                       : name == "HUP"  ? SIGHUP
                                        : 0;
       if (expect.signal == 0 || expect.signalAtTrace <= 0) return false;
+    } else if (arg == "--log-match" && hasValue) {
+      expect.logMatches.emplace_back(argv[++i]);
     } else if (arg == "--trace-match" && hasValue) {
       expect.traceMatches.emplace_back(argv[++i]);
     } else if (arg == "--trace-no-match" && hasValue) {
@@ -366,6 +371,18 @@ int main(int argc, char** argv) {
     expect.traceFile = std::string(runtime && *runtime ? runtime : ".") + "/sim-trace.txt";
     std::ofstream(expect.traceFile, std::ios::trunc).close();
     setenv("ZMR470_SIM_TRACE", expect.traceFile.c_str(), 1);
+  }
+
+  std::string logFile;
+  if (!expect.logMatches.empty()) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (!state || *state != '/') {
+      std::fprintf(stderr, "cli_process_check: --log-match needs an absolute XDG_STATE_HOME\n");
+      return 2;
+    }
+    logFile = std::string(state) + "/zmr470-update/zmr470-update.log";
+    std::error_code error;
+    std::filesystem::remove(logFile, error);
   }
 
   const auto start = std::chrono::steady_clock::now();
@@ -465,6 +482,20 @@ int main(int argc, char** argv) {
     for (const std::string& pattern : expect.traceMatchesAfterSignal) {
       if (!traceHas(pattern, result.traceLinesAtSignal))
         Fail("no trace line after the signal matches /" + pattern + "/");
+    }
+  }
+  if (!logFile.empty()) {
+    std::vector<std::string> log;
+    std::ifstream file(logFile);
+    for (std::string line; std::getline(file, line);) log.push_back(line);
+    std::string shown;
+    for (const std::string& line : log) shown += line + "\n";
+    std::printf("--- run log ---\n%s---\n", shown.c_str());
+    for (const std::string& pattern : expect.logMatches) {
+      const WholeLine re(pattern);
+      bool found = false;
+      for (const std::string& line : log) found = found || re.Matches(line);
+      if (!found) Fail("no run log line matches /" + pattern + "/");
     }
   }
   if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
