@@ -15,6 +15,8 @@
 //   --tty              run with standard output and standard error on a pseudo-terminal
 //   --closed-stdout    run with standard output a pipe whose reading end is already closed
 //   --stderr-match REGEX  standard error has a line that matches REGEX
+//   --no-stdout        run with descriptor 1 closed (no standard output at all); the tool's
+//                      single-instance lock file must stay empty
 //   --signal-at-trace N:SIG  send SIGINT, SIGTERM or SIGHUP (SIG: INT, TERM, HUP) once the
 //                      simulated printer's trace has N lines (the trace goes to a file of the
 //                      case's own, watched with inotify)
@@ -72,6 +74,7 @@ struct Expectations {
   std::vector<std::string> traceMatchesAfterSignal;
   std::string traceFile;  // set when a check needs the trace
   std::vector<std::string> logMatches;
+  bool noStdout = false;
 };
 
 struct Result {
@@ -224,6 +227,7 @@ Result Run(char** argv, const Expectations& expect) {
       close(out[1]);
       close(err[0]);
       close(err[1]);
+      if (expect.noStdout) close(STDOUT_FILENO);
       execv(argv[0], argv);
       _exit(127);
     }
@@ -324,6 +328,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
                       : name == "HUP"  ? SIGHUP
                                        : 0;
       if (expect.signal == 0 || expect.signalAtTrace <= 0) return false;
+    } else if (arg == "--no-stdout") {
+      expect.noStdout = true;
     } else if (arg == "--log-match" && hasValue) {
       expect.logMatches.emplace_back(argv[++i]);
     } else if (arg == "--trace-match" && hasValue) {
@@ -483,6 +489,15 @@ int main(int argc, char** argv) {
       if (!traceHas(pattern, result.traceLinesAtSignal))
         Fail("no trace line after the signal matches /" + pattern + "/");
     }
+  }
+  if (expect.noStdout) {
+    // With descriptor 1 free, the first file the tool opened took it, and what it printed went
+    // into that file.
+    const std::string lockFile = zmr::platform::InstanceLock::PathFor(zmr::kInstanceName);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(lockFile, error);
+    if (!error && size != 0)
+      Fail("the lock file " + lockFile + " holds " + std::to_string(size) + " bytes of output");
   }
   if (!logFile.empty()) {
     std::vector<std::string> log;
