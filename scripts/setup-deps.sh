@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   xvfb xauth fonts-noto-cjk
+  libsystemd-dev dbus python3-dbusmock
 )
 missing=()
 for p in "${packages[@]}"; do
