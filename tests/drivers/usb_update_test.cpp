@@ -48,5 +48,36 @@ TEST_F(EmulatedBusTest, CompleteUpdateOfAllThreeImagesEndsInSuccess) {
   EXPECT_EQ(OpenDeviceNodes(), 0u);
 }
 
+// A printer of the model plugged in while the first one switches to download mode is the one that
+// libZUsbXpIf opens by index at the reopen: the run ends as a failed reopen does, and neither
+// printer gets another byte.
+TEST_F(EmulatedBusTest, APrinterPluggedInDuringTheModeSwitchGetsNothing) {
+  sim::SimPrinter& first = Plug({.sysName = "1-2"});
+  bool plugged = false;
+  clock_.SetSleepObserver([&](uint32_t ms) {
+    if (ms == 100 && !plugged) {  // the pause before the reopen
+      plugged = true;
+      Plug({.sysName = "1-3", .interfaceClass = 0xFF});
+    }
+  });
+  RecordingView view;
+  const FakeKeys keys(false, false);
+  CUpdateProcedure procedure(view, {clock_, keys, imported_, loaded_, platform::Language::English});
+
+  procedure.OnDownload();
+  clock_.SetSleepObserver(nullptr);
+
+  ASSERT_TRUE(plugged);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].message.stringId, IDS_NOT_CONNECTED);
+  EXPECT_EQ(procedure.LastRun().reason, RunReason::kPrinterCountChanged)
+      << procedure.LastRun().detail;
+  EXPECT_EQ(Model(1).WriteCount(), 0u) << "the late printer was written to";
+  EXPECT_EQ(Model(1).CurrentMode(), sim::Mode::kNormal);
+  EXPECT_EQ(first.CurrentMode(), sim::Mode::kDownload) << "left for the power cycle 2000 asks for";
+  EXPECT_EQ(Device(1).Counts().claimedNow, 0);
+  EXPECT_EQ(OpenDeviceNodes(), 0u);
+}
+
 }  // namespace
 }  // namespace zmr::test
