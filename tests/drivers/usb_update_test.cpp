@@ -43,7 +43,9 @@ TEST_F(EmulatedBusTest, CompleteUpdateOfAllThreeImagesEndsInSuccess) {
   EXPECT_GE(counts.claims, 2) << "opened, and reopened after the mode switch";
   EXPECT_EQ(counts.releases, counts.claims);
   EXPECT_EQ(counts.claimedNow, 0);
-  EXPECT_EQ(counts.discards, 0);
+  // The only cancelled reads are the quiet ones that empty the IN pipe at the open and the reopen:
+  // no transfer of the update ran into its timeout.
+  EXPECT_EQ(counts.discards, 2);
   EXPECT_EQ(counts.refused, 0);
   EXPECT_EQ(OpenDeviceNodes(), 0u);
 }
