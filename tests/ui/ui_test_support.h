@@ -52,8 +52,9 @@ class WindowWatcher final : public QObject {
     QMessageBox::Icon icon;
     QString text;
     QWidget* owner;
-    bool enabled;       // could take the answer
-    bool progressOpen;  // a progress window was still open
+    bool enabled;             // could take the answer
+    bool progressOpen;        // a progress window was still open
+    bool busyCursor = false;  // the busy cursor was on while it was up
   };
 
   WindowWatcher() { qApp->installEventFilter(this); }
@@ -72,6 +73,7 @@ class WindowWatcher final : public QObject {
     if (auto* box = qobject_cast<QMessageBox*>(widget)) {
       boxes.push_back({box->windowTitle(), box->icon(), box->text(), box->parentWidget(),
                        box->isEnabled(), OpenProgressWindow() != nullptr});
+      boxes.back().busyCursor = QGuiApplication::overrideCursor() != nullptr;
       QPointer<QMessageBox> guard(box);
       QTimer::singleShot(0, box, [guard] {
         if (guard) guard->button(QMessageBox::Ok)->click();
@@ -111,6 +113,7 @@ struct Snapshot {
   QRect progressGeometry;
   bool mainEnabled;
   bool buttonEnabled;
+  Qt::CursorShape cursor = Qt::ArrowCursor;  // the application's override cursor, if any
 };
 
 // The main window on the simulated printer, with every sleep of a run snapshotted. The process's
@@ -133,6 +136,7 @@ class SimWindow {
                     {},
                     window->isEnabled(),
                     window->DownloadButton()->isEnabled()};
+      if (const QCursor* cursor = QGuiApplication::overrideCursor()) shot.cursor = cursor->shape();
       if (progress) {
         shot.caption = progress->windowTitle();
         shot.message = progress->Message()->text();

@@ -60,7 +60,9 @@ void UpdateRunTest::successfulRun() {
                                                  "on printer."));
   QCOMPARE(box.owner, sim.window.get());
   QVERIFY(!box.progressOpen);
+  QVERIFY2(!box.busyCursor, "the box waits for the user: the ordinary cursor");
   CheckRunEnded(sim);
+  QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
   // Before: what the printer reported; After: what it reads back now.
   const std::pair<int, const char*> fields[] = {{1014, "316B20"}, {1015, "1A2B"}, {1016, "318C20"},
@@ -74,6 +76,8 @@ void UpdateRunTest::successfulRun() {
   QVERIFY(!sim.shots.empty());
   for (const Snapshot& shot : sim.shots) {
     QVERIFY(!shot.buttonEnabled);
+    // Every wait, also those in which no window repaints, under the busy cursor.
+    QCOMPARE(shot.cursor, Qt::WaitCursor);
     if (!shot.progressOpen) continue;
     QVERIFY(!shot.mainEnabled);
     QVERIFY(CentredOn(shot.progressGeometry, sim.window->frameGeometry()));
