@@ -151,6 +151,7 @@ void SimPrinter::RecordTransfer(char direction, uint32_t length, uint32_t done, 
   entry.length = length;
   entry.done = done;
   entry.ok = ok;
+  if (direction == 'W' && bytes) entry.offered.assign(bytes, bytes + std::min<uint32_t>(length, 4));
   trace_->Record(std::move(entry), bytes);
 }
 

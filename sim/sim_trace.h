@@ -19,6 +19,9 @@ struct TraceEntry {
   uint32_t done = 0;           // bytes moved
   bool ok = false;             // the transfer reported success
   std::vector<uint8_t> bytes;  // the bytes moved: the first 16, or all of them when asked to
+  // Writes only: the first (up to 4) bytes the host offered, whether or not they went through,
+  // so that a command whose write failed is still known by its bytes.
+  std::vector<uint8_t> offered;
 
   const char* Pipe() const { return direction == 'W' ? "PIPE00" : "PIPE01"; }
 };
