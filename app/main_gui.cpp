@@ -10,10 +10,10 @@
 #include "link/imported_driver.h"
 #include "platform/clock.h"
 #include "platform/ui_language.h"
-#include "ui/message_box.h"
-#include "ui/qt_key_state.h"
-#include "ui/ui_log.h"
-#include "ui/update_dlg.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/qt_key_state.h"
+#include "ui/qt/ui_log.h"
+#include "ui/qt/update_dlg.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "driver_api/driver_api.h"
 #include "drivers/usb_channel.h"
 #include "drivers/usb_context.h"
 #include "drivers/usb_device_list.h"
-#include "link/driver_api.h"
 
 using namespace zmr::drivers;
 
@@ -32,13 +32,14 @@ int UsbGetDeviceInfo(int index, char* deviceId, char* devicePath) {
 
 intptr_t UsbOpenBulk3(const char* pipeName, const char* devicePath) {
   Pipe pipe;
-  if (!ParsePipeName(pipeName, pipe) || devicePath == nullptr) return zmr::platform::kInvalidHandle;
+  if (!ParsePipeName(pipeName, pipe) || devicePath == nullptr)
+    return zmr::driver_api::kInvalidHandle;
   const std::string wanted(devicePath, strnlen(devicePath, ZMR_DRIVER_TEXT_SIZE));
   const DeviceList devices(LibraryContext(), HasPrinterInterface);
   for (size_t i = 0; i < devices.Size(); ++i) {
     if (DeviceLocation(devices.At(i)) == wanted) return OpenPipe(devices.At(i), pipe);
   }
-  return zmr::platform::kInvalidHandle;
+  return zmr::driver_api::kInvalidHandle;
 }
 
 }  // extern "C"

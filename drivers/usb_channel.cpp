@@ -9,7 +9,7 @@ namespace {
 
 // One bulk endpoint. Every Read or Write is one synchronous transfer bounded by the device's
 // timeout; it is neither split nor retried here.
-class BulkChannel final : public platform::Channel {
+class BulkChannel final : public driver_api::Channel {
  public:
   BulkChannel(std::shared_ptr<OpenDevice> device, Pipe pipe)
       : device_(std::move(device)), pipe_(pipe) {}
@@ -49,7 +49,7 @@ class BulkChannel final : public platform::Channel {
   Pipe pipe_;
 };
 
-class ControlChannel final : public platform::InertChannel {
+class ControlChannel final : public driver_api::InertChannel {
  public:
   explicit ControlChannel(std::shared_ptr<OpenDevice> device) : device_(std::move(device)) {}
 
@@ -59,16 +59,16 @@ class ControlChannel final : public platform::InertChannel {
 
 }  // namespace
 
-platform::Handle OpenPipe(libusb_device* device, Pipe pipe) {
+driver_api::Handle OpenPipe(libusb_device* device, Pipe pipe) {
   auto open = ShareOpenDevice(device);
-  if (!open || open->Endpoint(pipe) == 0) return platform::kInvalidHandle;
-  return platform::RegisterChannel(std::make_unique<BulkChannel>(std::move(open), pipe));
+  if (!open || open->Endpoint(pipe) == 0) return driver_api::kInvalidHandle;
+  return driver_api::RegisterChannel(std::make_unique<BulkChannel>(std::move(open), pipe));
 }
 
-platform::Handle OpenControl(libusb_device* device) {
+driver_api::Handle OpenControl(libusb_device* device) {
   auto open = ShareOpenDevice(device);
-  if (!open) return platform::kInvalidHandle;
-  return platform::RegisterChannel(std::make_unique<ControlChannel>(std::move(open)));
+  if (!open) return driver_api::kInvalidHandle;
+  return driver_api::RegisterChannel(std::make_unique<ControlChannel>(std::move(open)));
 }
 
 }  // namespace zmr::drivers

@@ -5,10 +5,10 @@
 #include <mutex>
 #include <vector>
 
+#include "driver_api/driver_api.h"
 #include "drivers/usb_channel.h"
 #include "drivers/usb_context.h"
 #include "drivers/usb_device_list.h"
-#include "link/driver_api.h"
 
 using namespace zmr::drivers;
 
@@ -33,13 +33,13 @@ Selection& TheSelection() {
 // none (no IDs set yet, or fewer matching devices).
 template <typename Use>
 intptr_t WithMatchingDevice(int index, Use use) {
-  if (index < 0) return zmr::platform::kInvalidHandle;
+  if (index < 0) return zmr::driver_api::kInvalidHandle;
   uint16_t vendor;
   std::vector<uint16_t> products;
   {
     Selection& selection = TheSelection();
     std::lock_guard lock(selection.mutex);
-    if (!selection.vendorSet) return zmr::platform::kInvalidHandle;
+    if (!selection.vendorSet) return zmr::driver_api::kInvalidHandle;
     vendor = selection.vendor;
     products = selection.products;
   }
@@ -52,7 +52,7 @@ intptr_t WithMatchingDevice(int index, Use use) {
     if (std::find(products.begin(), products.end(), ids.product) == products.end()) continue;
     if (seen++ == index) return use(devices.At(i));
   }
-  return zmr::platform::kInvalidHandle;
+  return zmr::driver_api::kInvalidHandle;
 }
 
 }  // namespace
@@ -82,7 +82,7 @@ intptr_t UsbOpenCont(int index, int /*reserved*/) {
 
 intptr_t UsbOpenBulk(const char* pipeName, int index) {
   Pipe pipe;
-  if (!ParsePipeName(pipeName, pipe)) return zmr::platform::kInvalidHandle;
+  if (!ParsePipeName(pipeName, pipe)) return zmr::driver_api::kInvalidHandle;
   return WithMatchingDevice(index,
                             [pipe](libusb_device* device) { return OpenPipe(device, pipe); });
 }

@@ -4,7 +4,7 @@
 // Any entry point may be absent (null); every caller tests for that first.
 #include <memory>
 
-#include "link/driver_api.h"
+#include "driver_api/driver_api.h"
 
 namespace zmr {
 namespace platform {
@@ -28,7 +28,7 @@ class CDriverLibrary {
   static constexpr const char* kLibraryName = "ZUsbXpIf";
 
   CDriverLibrary();
-  virtual ~CDriverLibrary();
+  ~CDriverLibrary();
   CDriverLibrary(const CDriverLibrary&) = delete;
   CDriverLibrary& operator=(const CDriverLibrary&) = delete;
 

@@ -4,18 +4,16 @@
 // to the printer, "PIPE01" from it), moves raw bytes and closes them again. Operations give 1
 // (or true) on success and 0 on failure; the reason is the sticky error code.
 //
-// The 4-byte command operations (EnterDownloadMode ... ReadVersionReply) are declared here
-// because they are operations of the port, but they live with the command set in
-// protocol/port_commands.cpp, which knows their bytes and pauses.
+// The connection lives in printer_port.cpp; the 4-byte command operations (EnterDownloadMode ...
+// ReadVersionReply) in port_commands.cpp, over the command bytes of protocol/.
 #include <cstdint>
 
 #include "link/driver_library.h"
 #include "platform/clock.h"
-#include "platform/handle_table.h"
+#include "platform/handle_io.h"
+#include "protocol/version_report.h"
 
 namespace zmr {
-
-struct VersionReport;  // protocol/version_report.h
 
 class CPrinterPort {
  public:
@@ -37,7 +35,7 @@ class CPrinterPort {
   // The port uses the given entry points (any may be null) and the clock for the pauses of its
   // commands. It starts closed with the default vendor and product ID and no device path.
   CPrinterPort(const ImportedDriver& imported, const CDriverLibrary& loaded, Clock& clock);
-  virtual ~CPrinterPort();
+  ~CPrinterPort();
   CPrinterPort(const CPrinterPort&) = delete;
   CPrinterPort& operator=(const CPrinterPort&) = delete;
 
@@ -62,7 +60,7 @@ class CPrinterPort {
   uint32_t Read(void* buffer, uint32_t length);         // bytes read; 0 when not open
   uint32_t Write(const void* buffer, uint32_t length);  // bytes written; 0 when not open
 
-  // --- Commands (protocol/port_commands.cpp) ---
+  // --- Commands (port_commands.cpp) ---
   int EnterDownloadMode();
   int LeaveDownloadMode();
   int SendErase(uint16_t type);

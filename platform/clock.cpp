@@ -1,23 +1,7 @@
+// The virtual clock (the same on every OS).
 #include "platform/clock.h"
 
-#include <chrono>
-#include <thread>
-
 namespace zmr {
-
-uint32_t RealClock::TickCount() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
-void RealClock::Sleep(uint32_t ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-Clock& SystemClock() {
-  static RealClock clock;
-  return clock;
-}
 
 void VirtualClock::Sleep(uint32_t ms) {
   elapsed_ += ms;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/driver_api.h"
+#include "driver_api/driver_api.h"
 #include "sim/sim_env.h"
 
 namespace zmr::sim {
@@ -20,10 +20,11 @@ std::string BoundedText(const char* text, size_t limit) {
   return std::string(text, strnlen(text, limit));
 }
 
+// At most 255 characters and the NUL, as the driver contract allows: a longer text is cut.
 void CopyText(const std::string& text, char* buffer) {
-  const size_t n = std::min(text.size(), kTextSize);
+  const size_t n = std::min(text.size(), kTextSize - 1);
   std::memcpy(buffer, text.data(), n);
-  if (n < kTextSize) buffer[n] = '\0';
+  buffer[n] = '\0';
 }
 
 std::string Hex4(uint16_t value, bool upper) {
@@ -41,7 +42,7 @@ std::string Lower(std::string text) {
 
 // One open bulk pipe of a printer. It notes the printer's connection when it opens, so that it
 // goes stale once the printer drops off the bus.
-class SimBus::PipeChannel final : public platform::Channel {
+class SimBus::PipeChannel final : public driver_api::Channel {
  public:
   PipeChannel(std::shared_ptr<SimPrinter> printer, bool out, std::atomic<size_t>& count)
       : printer_(std::move(printer)),
@@ -69,7 +70,7 @@ class SimBus::PipeChannel final : public platform::Channel {
 };
 
 // The control channel that UsbOpenCont hands out: it exists, and moves nothing.
-class SimBus::ControlChannel final : public platform::InertChannel {
+class SimBus::ControlChannel final : public driver_api::InertChannel {
  public:
   explicit ControlChannel(std::atomic<size_t>& count) : count_(count) { ++count_; }
   ~ControlChannel() override { --count_; }
@@ -241,18 +242,18 @@ bool SimBus::DeviceInfo(int index, char* deviceId, char* devicePath) {
   return false;
 }
 
-platform::Handle SimBus::OpenByPath(const char* pipeName, const char* devicePath) {
+driver_api::Handle SimBus::OpenByPath(const char* pipeName, const char* devicePath) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
   const std::string path = BoundedText(devicePath, kTextSize);
-  if (path.empty()) return platform::kInvalidHandle;
+  if (path.empty()) return driver_api::kInvalidHandle;
   for (size_t i = 0; i < static_cast<size_t>(std::max(0, config_.listed)); ++i) {
     if (!printers_[i]->IsPresent()) continue;
-    if (PrinterPathLocked(i).substr(0, kTextSize) == path) {
+    if (PrinterPathLocked(i).substr(0, kTextSize - 1) == path) {
       return OpenPipeLocked(i, pipeName, OpenFault::Via::kListed);
     }
   }
-  return platform::kInvalidHandle;
+  return driver_api::kInvalidHandle;
 }
 
 bool SimBus::SetVendorId(uint16_t vendorId) {
@@ -286,24 +287,25 @@ std::shared_ptr<SimPrinter> SimBus::IndexedPrinterLocked(int index) {
   return nullptr;
 }
 
-platform::Handle SimBus::OpenControl(int index) {
+driver_api::Handle SimBus::OpenControl(int index) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
-  if (!IndexedPrinterLocked(index)) return platform::kInvalidHandle;
-  return platform::RegisterChannel(std::make_unique<ControlChannel>(openHandles_));
+  if (!IndexedPrinterLocked(index)) return driver_api::kInvalidHandle;
+  return driver_api::RegisterChannel(std::make_unique<ControlChannel>(openHandles_));
 }
 
-platform::Handle SimBus::OpenByIndex(const char* pipeName, int index) {
+driver_api::Handle SimBus::OpenByIndex(const char* pipeName, int index) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
   const std::shared_ptr<SimPrinter> printer = IndexedPrinterLocked(index);
-  if (!printer) return platform::kInvalidHandle;
+  if (!printer) return driver_api::kInvalidHandle;
   return OpenPipeLocked(static_cast<size_t>(printer->Number()), pipeName, OpenFault::Via::kIndexed);
 }
 
-platform::Handle SimBus::OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via) {
+driver_api::Handle SimBus::OpenPipeLocked(size_t printer, const char* pipeName,
+                                          OpenFault::Via via) {
   const std::string pipe = BoundedText(pipeName, 16);
-  if (pipe != "PIPE00" && pipe != "PIPE01") return platform::kInvalidHandle;
+  if (pipe != "PIPE00" && pipe != "PIPE01") return driver_api::kInvalidHandle;
   bool refused = false;
   for (size_t j = 0; j < config_.openFaults.size(); ++j) {
     const OpenFault& fault = config_.openFaults[j];
@@ -311,8 +313,8 @@ platform::Handle SimBus::OpenPipeLocked(size_t printer, const char* pipeName, Op
     if (!fault.pipe.empty() && fault.pipe != pipe) continue;
     if (++opens_[printer][j] > fault.after) refused = true;
   }
-  if (refused) return platform::kInvalidHandle;
-  return platform::RegisterChannel(
+  if (refused) return driver_api::kInvalidHandle;
+  return driver_api::RegisterChannel(
       std::make_unique<PipeChannel>(printers_[printer], pipe == "PIPE00", openHandles_));
 }
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "driver_api/handle_table.h"
 #include "platform/clock.h"
-#include "platform/handle_table.h"
 #include "sim/sim_printer.h"
 
 namespace zmr::sim {
@@ -97,11 +97,11 @@ class SimBus {
   int DeviceCount();
   // Writes at most ZMR_DRIVER_TEXT_SIZE bytes into each buffer.
   bool DeviceInfo(int index, char* deviceId, char* devicePath);
-  platform::Handle OpenByPath(const char* pipeName, const char* devicePath);
+  driver_api::Handle OpenByPath(const char* pipeName, const char* devicePath);
   bool SetVendorId(uint16_t vendorId);
   void SetProductIds(const uint16_t* productIds, int count);
-  platform::Handle OpenControl(int index);
-  platform::Handle OpenByIndex(const char* pipeName, int index);
+  driver_api::Handle OpenControl(int index);
+  driver_api::Handle OpenByIndex(const char* pipeName, int index);
 
  private:
   SimBus() = default;
@@ -114,7 +114,7 @@ class SimBus {
   std::shared_ptr<SimPrinter> IndexedPrinterLocked(int index);
   std::string PrinterPathLocked(size_t index) const;
   std::string PrinterIdLocked(size_t index) const;
-  platform::Handle OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via);
+  driver_api::Handle OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via);
 
   mutable std::mutex mutex_;
   bool configured_ = false;

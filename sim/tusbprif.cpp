@@ -1,5 +1,5 @@
 // libTUsbPrIf.so over the simulated bus: lists devices and opens pipes by device path.
-#include "link/driver_api.h"
+#include "driver_api/driver_api.h"
 #include "sim/sim_bus.h"
 
 using zmr::sim::SimBus;

@@ -1,5 +1,5 @@
 // libZUsbXpIf.so over the simulated bus: opens pipes of the matching printers by index.
-#include "link/driver_api.h"
+#include "driver_api/driver_api.h"
 #include "sim/sim_bus.h"
 
 using zmr::sim::SimBus;

@@ -38,27 +38,27 @@ CProgressDlg::CProgressDlg(UpdateView& owner, Clock& clock, platform::Language l
       captionId_(captionId == 0 ? kDefaultCaptionId : captionId) {}
 
 CProgressDlg::~CProgressDlg() {
-  if (widget_) DestroyWindow();
+  if (window_) DestroyWindow();
 }
 
 bool CProgressDlg::Create() {
-  if (widget_) return true;
+  if (window_) return true;
   if (owner_.IsWindowEnabled()) {
     owner_.EnableWindow(false);
     ownerDisabled_ = true;
   }
-  std::unique_ptr<ProgressWidget> widget = owner_.MakeProgressWidget();
-  if (!widget || !widget->Create()) {
+  std::unique_ptr<ProgressWindow> window = owner_.MakeProgressWindow();
+  if (!window || !window->Create()) {
     ReleaseOwner();
     return false;
   }
-  widget_ = std::move(widget);
+  window_ = std::move(window);
   // What the window does as it initialises: bar range, step and position, then the caption.
-  widget_->SetBarRange(lower_, upper_);
-  widget_->SetBarStep(step_);
-  widget_->SetBarPosition(lower_);
+  window_->SetBarRange(lower_, upper_);
+  window_->SetBarStep(step_);
+  window_->SetBarPosition(lower_);
   position_ = lower_;
-  widget_->SetCaption(LoadString(captionId_, language_));
+  window_->SetCaption(LoadString(captionId_, language_));
   return true;
 }
 
@@ -70,13 +70,13 @@ void CProgressDlg::ReleaseOwner() {
 void CProgressDlg::DestroyWindow() {
   // The owner comes back before the window goes, so focus returns to the main window.
   ReleaseOwner();
-  if (!widget_) return;
-  std::unique_ptr<ProgressWidget> widget = std::move(widget_);
-  widget->Destroy();
+  if (!window_) return;
+  std::unique_ptr<ProgressWindow> window = std::move(window_);
+  window->Destroy();
 }
 
 void CProgressDlg::SetMessage(const std::string& text) {
-  if (widget_) widget_->SetMessage(text);
+  if (window_) window_->SetMessage(text);
 }
 
 void CProgressDlg::SetMessageId(uint32_t stringId) {
@@ -86,24 +86,24 @@ void CProgressDlg::SetMessageId(uint32_t stringId) {
 void CProgressDlg::SetRange(int32_t lower, int32_t upper) {
   lower_ = lower;
   upper_ = upper;
-  if (widget_) widget_->SetBarRange(lower, upper);
+  if (window_) window_->SetBarRange(lower, upper);
 }
 
 int32_t CProgressDlg::SetPosition(int32_t position) {
   const int32_t previous = position_;
   position_ = position;
-  if (!widget_) return previous;
+  if (!window_) return previous;
   // The only place where the event queue is serviced during a run.
-  widget_->DrainEvents();
-  const int32_t barPrevious = widget_->SetBarPosition(position);
+  window_->DrainEvents();
+  const int32_t barPrevious = window_->SetBarPosition(position);
   RefreshPercent(position);
   return barPrevious;
 }
 
 void CProgressDlg::RefreshPercent(int32_t position) {
-  if (!widget_) return;
+  if (!window_) return;
   const std::string text = FormatPercent(position, lower_, upper_);
-  if (widget_->PercentText() != text) widget_->SetPercentText(text);
+  if (window_->PercentText() != text) window_->SetPercentText(text);
 }
 
 void CProgressDlg::StartEstimate(uint32_t startTick, uint32_t duration) {

@@ -1,7 +1,7 @@
 #pragma once
 // The logic of a progress window: range, position, percentage text, the time-based estimate and
-// when the event queue is drained. The toolkit widget (ProgressWidget) only shows what it is told.
-// While the window exists its owner (the main window) is disabled; it is enabled again before
+// when the event queue is drained. The front end's window (ProgressWindow) only shows what it is
+// told. While the window exists its owner (the main window) is disabled; it is enabled again before
 // the window goes.
 #include <cstdint>
 #include <memory>
@@ -17,7 +17,7 @@ class CProgressDlg {
  public:
   // captionId 0 stands for 104, which the string table does not have (empty caption).
   CProgressDlg(UpdateView& owner, Clock& clock, platform::Language language, uint32_t captionId);
-  virtual ~CProgressDlg();  // DestroyWindow when the window exists
+  ~CProgressDlg();  // DestroyWindow when the window exists
   CProgressDlg(const CProgressDlg&) = delete;
   CProgressDlg& operator=(const CProgressDlg&) = delete;
 
@@ -30,7 +30,7 @@ class CProgressDlg {
   void StartEstimate(uint32_t startTick, uint32_t duration);
   void AdvanceEstimate();
 
-  bool HasWindow() const { return widget_ != nullptr; }
+  bool HasWindow() const { return window_ != nullptr; }
   int32_t Position() const { return position_; }
 
  private:
@@ -40,7 +40,7 @@ class CProgressDlg {
   UpdateView& owner_;
   Clock& clock_;
   platform::Language language_;
-  std::unique_ptr<ProgressWidget> widget_;  // null while no window exists
+  std::unique_ptr<ProgressWindow> window_;  // null while no window exists
   uint32_t captionId_;
   int32_t lower_ = 0;
   int32_t upper_ = 100;

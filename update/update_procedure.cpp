@@ -1,6 +1,6 @@
 #include "update/update_procedure.h"
 
-#include "protocol/status_query.h"
+#include "link/status_query.h"
 #include "protocol/status_report.h"
 #include "update/string_table.h"
 

@@ -62,7 +62,8 @@ class CUpdateProcedure {
   static constexpr int kDownloadShortWrite = 101;
 
  private:
-  // Steps 2 to 21 of a press; false when the run leaves through the common exit.
+  // Everything of a press from counting the printers to the closing message; false when the run
+  // leaves through the common exit.
   bool RunUpdate(CPrinterPort& port, bool force, std::unique_ptr<CProgressDlg>& download);
   void ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon);
   void ShowText(uint32_t stringId, std::string text, MessageTitle title, MessageIcon icon);

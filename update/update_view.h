@@ -43,9 +43,9 @@ inline constexpr int kDownloadButtonControl = 1000;
 
 // The toolkit's side of one progress window: a caption, a two-line message (control 1005), a bar
 // (1003) and a percentage label (1004, initially " 0 %"). CProgressDlg drives it.
-class ProgressWidget {
+class ProgressWindow {
  public:
-  virtual ~ProgressWidget() = default;
+  virtual ~ProgressWindow() = default;
   // Shows the window over the main window. False when it cannot be made.
   virtual bool Create() = 0;
   // Closes the window (called once, after the owner has been enabled again).
@@ -75,7 +75,7 @@ class UpdateView {
   // Shows one message box owned by the main window and returns when the user has closed it.
   virtual void ShowMessage(const Message& message) = 0;
   // A new, not yet created progress window owned by the main window.
-  virtual std::unique_ptr<ProgressWidget> MakeProgressWidget() = 0;
+  virtual std::unique_ptr<ProgressWindow> MakeProgressWindow() = 0;
 };
 
 }  // namespace zmr

@@ -15,7 +15,7 @@
 namespace zmr {
 namespace {
 
-class QuietWidget final : public ProgressWidget {
+class QuietWidget final : public ProgressWindow {
  public:
   bool Create() override { return true; }
   void Destroy() override {}
@@ -45,7 +45,7 @@ class QuietView final : public UpdateView {
   bool IsWindowEnabled() const override { return enabled_; }
   void EnableWindow(bool enable) override { enabled_ = enable; }
   void ShowMessage(const Message& message) override { last = message.stringId; }
-  std::unique_ptr<ProgressWidget> MakeProgressWidget() override {
+  std::unique_ptr<ProgressWindow> MakeProgressWindow() override {
     return std::make_unique<QuietWidget>();
   }
   uint32_t last = 0;

@@ -1,6 +1,6 @@
 // A libZUsbXpIf.so that exports four of the five entry points the tool binds at start-up: all but
 // UsbDeviceIoControl. For the start-up tests only; every call fails.
-#include "link/driver_api.h"
+#include "driver_api/driver_api.h"
 
 int SetVenderID(uint16_t) {
   return 0;

@@ -29,10 +29,10 @@
 #include <utility>
 #include <vector>
 
+#include "driver_api/handle_table.h"
 #include "images/image_set.h"
 #include "link/imported_driver.h"
 #include "platform/clock.h"
-#include "platform/handle_table.h"
 #include "platform/key_state.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_env.h"
@@ -44,7 +44,7 @@ namespace {
 
 // ---- A view that only counts ----
 
-class QuietWidget final : public ProgressWidget {
+class QuietWidget final : public ProgressWindow {
  public:
   bool Create() override { return true; }
   void Destroy() override {}
@@ -70,7 +70,7 @@ class CountingView final : public UpdateView {
   bool IsWindowEnabled() const override { return windowEnabled; }
   void EnableWindow(bool enable) override { windowEnabled = enable; }
   void ShowMessage(const Message& message) override { messages.push_back(message.stringId); }
-  std::unique_ptr<ProgressWidget> MakeProgressWidget() override {
+  std::unique_ptr<ProgressWindow> MakeProgressWindow() override {
     return std::make_unique<QuietWidget>();
   }
 
@@ -374,8 +374,8 @@ Outcome Run(const Plan& plan, const std::string& traceFile, bool verbose) {
   if (reopened && !leaveTried && !flagLeftSet) fail("the download-mode flag cleared unreleased");
 
   // No handle left open.
-  if (platform::OpenHandleCount() != 0)
-    fail("handles left open: " + std::to_string(platform::OpenHandleCount()));
+  if (driver_api::OpenHandleCount() != 0)
+    fail("handles left open: " + std::to_string(driver_api::OpenHandleCount()));
   if (bus.OpenHandleCount() != 0)
     fail("simulated handles left open: " + std::to_string(bus.OpenHandleCount()));
 

@@ -8,13 +8,13 @@
 namespace zmr::cli {
 namespace {
 
-ProgressState State(std::string caption, std::string message, std::string percent) {
-  return ProgressState{std::move(caption), std::move(message), std::move(percent)};
+ProgressWindowState State(std::string caption, std::string message, std::string percent) {
+  return ProgressWindowState{std::move(caption), std::move(message), std::move(percent)};
 }
 
 TEST(StatusLine, ShowsCaptionFirstMessageLineBarAndPercentage) {
   struct Case {
-    ProgressState state;
+    ProgressWindowState state;
     std::string expected;
   };
   const Case cases[] = {
@@ -39,7 +39,7 @@ TEST(StatusLine, NeverCarriesControlCharactersFromTheMessage) {
 }
 
 TEST(StatusLine, FitsTheTerminalWithoutWrapping) {
-  const ProgressState japanese =
+  const ProgressWindowState japanese =
       State("Upgrade", LoadString(IDS_LOADING_DATA1, platform::Language::Japanese), "40%");
   for (size_t columns : {200u, 80u, 60u, 40u, 30u, 20u, 12u}) {
     const std::string line = StatusLine(japanese, columns);

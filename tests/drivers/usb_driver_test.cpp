@@ -8,26 +8,26 @@
 #include <vector>
 
 #include "emulated_bus_fixture.h"
+#include "link/status_query.h"
 #include "protocol/commands.h"
-#include "protocol/status_query.h"
 #include "protocol/version_report.h"
 
 namespace zmr::test {
 namespace {
 
-UsbDeviceSpec PrinterAt(const char* sysName) {
+UsbDeviceDescription PrinterAt(const char* sysName) {
   return {.sysName = sysName};
 }
-UsbDeviceSpec MakersInterfaceAt(const char* sysName) {
+UsbDeviceDescription MakersInterfaceAt(const char* sysName) {
   return {.sysName = sysName, .interfaceClass = 0xFF};
 }
-UsbDeviceSpec OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
+UsbDeviceDescription OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
   return {.sysName = sysName, .productId = 0x5007, .interfaceClass = interfaceClass};
 }
 
 struct CountCase {
   const char* name;
-  std::vector<UsbDeviceSpec> devices;
+  std::vector<UsbDeviceDescription> devices;
   int listed;    // by libTUsbPrIf
   int openable;  // by libZUsbXpIf
 };
@@ -52,13 +52,13 @@ TEST_F(EmulatedBusTest, CountsTheMatchingPrintersAsTheyComeAndGo) {
   };
   for (const CountCase& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const UsbDeviceSpec& spec : c.devices) Plug(spec);
+    for (const UsbDeviceDescription& spec : c.devices) Plug(spec);
     auto port = NewPort();
     EXPECT_EQ(port->CountListedPrinters(), c.listed);
     EXPECT_EQ(port->CountOpenablePrinters(), c.openable);
     EXPECT_EQ(port->GetPrinterCount(), c.listed + c.openable);
     // Counting opens and closes the printers of the loaded library: nothing stays open or claimed.
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
     for (size_t i = 0; i < c.devices.size(); ++i) EXPECT_EQ(Device(i).Counts().claimedNow, 0);
     Unplug();
   }
@@ -109,7 +109,7 @@ TEST_F(EmulatedBusTest, OpensAPrinterByItsDevicePathWithOneClaimForBothPipes) {
   EXPECT_STREQ(port->DevicePath(), "usb:1-3");
   EXPECT_TRUE(port->IsPipeOpen(CPrinterPort::kWritePipe));
   EXPECT_TRUE(port->IsPipeOpen(CPrinterPort::kReadPipe));
-  EXPECT_EQ(platform::OpenHandleCount(), 2u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 2u);
   EXPECT_EQ(Device(0).Counts().claims, 1);
 }
 
@@ -189,7 +189,7 @@ TEST_F(EmulatedBusTest, APrinterHeldByAnotherProgramDoesNotOpenAndLeavesNothingO
   EXPECT_EQ(port->GetPrinterCount(), 1) << "counting does not open a listed printer";
   EXPECT_EQ(port->Open(), 0);
   EXPECT_EQ(port->ErrorCode(), CPrinterPort::kOpenFailed);
-  EXPECT_EQ(platform::OpenHandleCount(), 0u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(OpenDeviceNodes(), 0u);
 }
 
@@ -300,7 +300,7 @@ TEST_F(EmulatedBusTest, ClosingTheLastHandleReleasesTheInterfaceAndClosesTheDevi
   EXPECT_EQ(counts.releases, 1);
   EXPECT_EQ(counts.claimedNow, 0);
   EXPECT_EQ(counts.refused, 0);
-  EXPECT_EQ(platform::OpenHandleCount(), 0u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(OpenDeviceNodes(), 0u);
 }
 

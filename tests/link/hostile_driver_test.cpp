@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "driver_api/handle_table.h"
 #include "link/printer_port.h"
-#include "platform/handle_table.h"
+#include "platform/handle_io.h"
 
 namespace zmr {
 namespace {
 
-class NullChannel : public platform::Channel {
+class NullChannel : public driver_api::Channel {
  public:
   bool Read(uint8_t*, uint32_t length, uint32_t& done) override {
     done = length;
@@ -64,7 +65,7 @@ extern "C" intptr_t FakeOpenBulk3(const char*, const char* devicePath) {
   // The path must be terminated within its buffer.
   if (!std::memchr(devicePath, '\0', ZMR_DRIVER_TEXT_SIZE)) return platform::kInvalidHandle;
   fake->openedPaths.emplace_back(devicePath);
-  return platform::RegisterChannel(std::make_unique<NullChannel>());
+  return driver_api::RegisterChannel(std::make_unique<NullChannel>());
 }
 extern "C" int FakeSetVenderID(uint16_t) {
   return 1;
@@ -73,12 +74,12 @@ extern "C" int FakeSetProductID(const uint16_t*, int) {
   return 1;
 }
 intptr_t OpenIf(int index, int channel) {
-  if (fake->endless) return platform::RegisterChannel(std::make_unique<NullChannel>());
+  if (fake->endless) return driver_api::RegisterChannel(std::make_unique<NullChannel>());
   if (index < 0 || index >= static_cast<int>(fake->openable.size()) ||
       !fake->openable[index][channel]) {
     return platform::kInvalidHandle;
   }
-  return platform::RegisterChannel(std::make_unique<NullChannel>());
+  return driver_api::RegisterChannel(std::make_unique<NullChannel>());
 }
 extern "C" intptr_t FakeOpenCont(int index, int) {
   ++fake->contCalls;
@@ -97,7 +98,7 @@ class HostileDriverTest : public testing::Test {
   }
   void TearDown() override {
     fake = nullptr;
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   }
   // A CDriverLibrary filled by hand, as Bind would from a loaded library.
   void UseLoadedLibrary() {
@@ -178,7 +179,7 @@ TEST_F(HostileDriverTest, OpenableProbeClosesEveryHandle) {
     EXPECT_EQ(port.CountOpenablePrinters(), c.count);
     EXPECT_EQ(state_.contCalls, c.count + 1);
     EXPECT_EQ(state_.bulkCalls, 2 * (c.count + 1));
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
     EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError) << "counting sets no code";
   }
 }
@@ -204,7 +205,7 @@ TEST_F(HostileDriverTest, EndlessDevicesAreCountedOnlyUpToTheLimit) {
   EXPECT_EQ(state_.infoCalls, CPrinterPort::kMaxDevices);
   EXPECT_EQ(port.CountOpenablePrinters(), CPrinterPort::kMaxDevices);
   EXPECT_EQ(state_.contCalls, CPrinterPort::kMaxDevices);
-  EXPECT_EQ(platform::OpenHandleCount(), 0u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
 }
 
 TEST_F(HostileDriverTest, AbsentEntryPointsCountNothingAndOpenNothing) {

@@ -5,10 +5,11 @@
 
 #include <memory>
 
+#include "driver_api/handle_table.h"
 #include "link/imported_driver.h"
 #include "link/printer_port.h"
 #include "platform/clock.h"
-#include "platform/handle_table.h"
+#include "platform/handle_io.h"
 #include "sim/sim_bus.h"
 
 namespace zmr {
@@ -32,7 +33,7 @@ class SimPortTest : public testing::Test {
 
   void TearDown() override {
     port_.reset();
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
     EXPECT_EQ(sim::SimBus::Instance().OpenHandleCount(), 0u);
     sim::SimBus::Instance().Clear();
   }

@@ -74,7 +74,7 @@ TEST_F(PrinterCountTest, CountsOverBothPathsAndLeavesNoHandle) {
     EXPECT_EQ(port.CountListedPrinters(), c.listed);
     EXPECT_EQ(port.CountOpenablePrinters(), c.openable);
     EXPECT_EQ(port.GetPrinterCount(), c.listed + c.openable);
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
     EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError);
   }
 }
@@ -108,7 +108,7 @@ TEST_F(PortOpenTest, OpensThroughEitherLibraryPreferringTheIndexedOne) {
     EXPECT_EQ(port.IsPipeOpen(CPrinterPort::kReadPipe), c.result == 1);
     EXPECT_FALSE(port.IsPipeOpen(2));
     EXPECT_EQ(port.Close(), 1);
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   }
 }
 
@@ -128,7 +128,7 @@ TEST_F(PortOpenTest, OpenOnAnOpenPortFailsAndKeepsThePipes) {
   EXPECT_EQ(port.OpenByDevicePath(), 0);
   EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
   EXPECT_EQ(port.DriverPath(), 0);
-  EXPECT_EQ(platform::OpenHandleCount(), 2u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 2u);
   // The first pipes still carry the printer's answer.
   uint8_t reply[48];
   EXPECT_EQ(port.Write(kVersionRequest, 4), 4u);
@@ -157,7 +157,7 @@ TEST_F(PortOpenTest, HalfOpenAttemptIsUndone) {
     EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed);
     EXPECT_FALSE(port.IsPipeOpen(CPrinterPort::kWritePipe));
     EXPECT_FALSE(port.IsPipeOpen(CPrinterPort::kReadPipe));
-    EXPECT_EQ(platform::OpenHandleCount(), 0u);
+    EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   }
 }
 

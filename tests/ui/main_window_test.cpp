@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "label_fit.h"
-#include "ui/about_dlg.h"
+#include "ui/qt/about_dlg.h"
 #include "ui_test_support.h"
 #include "ui_tests.h"
 #include "update/string_table.h"

@@ -23,8 +23,8 @@ struct ProgressFixture {
     window = WindowWatcher::OpenProgressWindow();
   }
   QWidget owner;
-  ui::QtProgressWidget widget;
-  ui::CProgressWnd* window = nullptr;
+  ui::QtProgressWindow widget;
+  ui::QtProgressDialog* window = nullptr;
 };
 
 }  // namespace
@@ -58,7 +58,7 @@ void ProgressWindowTest::templateLayout() {
   QCOMPARE(f.widget.PercentText(), std::string(" 0 %"));
   f.widget.Destroy();
   QVERIFY(!WindowWatcher::OpenProgressWindow());
-  QVERIFY(f.owner.findChildren<ui::CProgressWnd*>().isEmpty());
+  QVERIFY(f.owner.findChildren<ui::QtProgressDialog*>().isEmpty());
 }
 
 void ProgressWindowTest::barPositionOutsideRange() {

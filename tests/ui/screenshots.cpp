@@ -17,8 +17,8 @@
 #include "platform/clock.h"
 #include "platform/ui_language.h"
 #include "sim/sim_bus.h"
-#include "ui/progress_window.h"
-#include "ui/update_dlg.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/update_dlg.h"
 
 namespace {
 
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     clock.SetSleepObserver([&](uint32_t) {
       if (taken) return;
       for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* progress = qobject_cast<zmr::ui::CProgressWnd*>(top);
+        auto* progress = qobject_cast<zmr::ui::QtProgressDialog*>(top);
         if (!progress || !progress->isVisible() || progress->Bar()->value() < 40) continue;
         if (progress->windowTitle() != QLatin1String("Upgrade")) continue;
         shooter.Save(Stacked(&window, progress), "progress");

@@ -21,9 +21,9 @@
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "sim/sim_bus.h"
-#include "ui/dialog_units.h"
-#include "ui/progress_window.h"
-#include "ui/update_dlg.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/update_dlg.h"
 
 namespace zmr::test {
 
@@ -92,9 +92,9 @@ class WindowWatcher final : public QObject {
   }
 
  public:
-  static ui::CProgressWnd* OpenProgressWindow() {
+  static ui::QtProgressDialog* OpenProgressWindow() {
     for (QWidget* widget : QApplication::topLevelWidgets())
-      if (auto* window = qobject_cast<ui::CProgressWnd*>(widget); window && window->isVisible())
+      if (auto* window = qobject_cast<ui::QtProgressDialog*>(widget); window && window->isVisible())
         return window;
     return nullptr;
   }
@@ -123,7 +123,7 @@ class SimWindow {
     window = std::make_unique<ui::CUpdateDlg>(clock, keys, LinkedImportedDriver(),
                                               TheDriverLibrary(), language);
     clock.SetSleepObserver([this](uint32_t ms) {
-      ui::CProgressWnd* progress = WindowWatcher::OpenProgressWindow();
+      ui::QtProgressDialog* progress = WindowWatcher::OpenProgressWindow();
       Snapshot shot{ms,
                     progress != nullptr,
                     {},
@@ -160,7 +160,7 @@ class SimWindow {
   VirtualClock clock;
   std::unique_ptr<ui::CUpdateDlg> window;
   std::vector<Snapshot> shots;
-  std::function<void(const Snapshot&, ui::CProgressWnd*)> onSleep;
+  std::function<void(const Snapshot&, ui::QtProgressDialog*)> onSleep;
 };
 
 }  // namespace zmr::test

@@ -2,7 +2,7 @@
 // during and after a run, the one message box, the progress windows, force mode and closing.
 #include <QTest>
 
-#include "ui/qt_key_state.h"
+#include "ui/qt/qt_key_state.h"
 #include "ui_test_support.h"
 #include "ui_tests.h"
 #include "update/string_table.h"
@@ -39,7 +39,7 @@ void CheckRunEnded(const SimWindow& sim) {
   QCOMPARE(sim.window->focusWidget(), sim.Button());
   if (QApplication::activeWindow() == sim.window.get()) QVERIFY(sim.Button()->hasFocus());
   QVERIFY(sim.window->isEnabled());
-  QVERIFY(sim.window->findChildren<ui::CProgressWnd*>().isEmpty());
+  QVERIFY(sim.window->findChildren<ui::QtProgressDialog*>().isEmpty());
   QVERIFY(!WindowWatcher::OpenProgressWindow());
   // The run kept to the printer's rules (framing, erase before transfer, reply timing).
   for (const sim::Violation& violation : sim::ByHost(sim::SimBus::Instance().Violations()))
@@ -179,7 +179,7 @@ void UpdateRunTest::progressWindowIgnoresKeysAndClose() {
   SimWindow sim({}, keys);
   WindowWatcher watcher;
   QStringList tried;
-  sim.onSleep = [&](const Snapshot& shot, ui::CProgressWnd* progress) {
+  sim.onSleep = [&](const Snapshot& shot, ui::QtProgressDialog* progress) {
     if (!progress || tried.contains(shot.caption)) return;
     tried << shot.caption;
     QTest::keyClick(progress, Qt::Key_Escape);
@@ -202,7 +202,7 @@ void UpdateRunTest::closingDuringRunIsRefused() {
   WindowWatcher watcher;
   int withProgress = 0;
   int withoutProgress = 0;
-  sim.onSleep = [&](const Snapshot& shot, ui::CProgressWnd*) {
+  sim.onSleep = [&](const Snapshot& shot, ui::QtProgressDialog*) {
     // The pause before the reopen has no progress window; the first step of each has one.
     if (shot.progressOpen ? withProgress++ > 0 : shot.sleepMs != 100 || withoutProgress++ > 0)
       return;

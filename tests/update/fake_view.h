@@ -12,7 +12,7 @@
 namespace zmr::test {
 
 // What one progress window was told; outlives the widget so that tests can read it afterwards.
-struct ProgressRecord {
+struct ProgressWindowRecord {
   bool created = false;
   bool destroyed = false;
   std::string caption;
@@ -30,9 +30,10 @@ struct ProgressRecord {
 
 class RecordingView;
 
-class RecordingWidget final : public ProgressWidget {
+class RecordingWidget final : public ProgressWindow {
  public:
-  RecordingWidget(RecordingView& view, std::shared_ptr<ProgressRecord> record, bool createFails)
+  RecordingWidget(RecordingView& view, std::shared_ptr<ProgressWindowRecord> record,
+                  bool createFails)
       : view_(view), record_(std::move(record)), createFails_(createFails) {}
   ~RecordingWidget() override;
 
@@ -63,7 +64,7 @@ class RecordingWidget final : public ProgressWidget {
 
  private:
   RecordingView& view_;
-  std::shared_ptr<ProgressRecord> record_;
+  std::shared_ptr<ProgressWindowRecord> record_;
   bool createFails_;
 };
 
@@ -96,8 +97,8 @@ class RecordingView final : public UpdateView {
     events.push_back("message:" + std::to_string(message.stringId));
     if (onMessage) onMessage(message);
   }
-  std::unique_ptr<ProgressWidget> MakeProgressWidget() override {
-    progress.push_back(std::make_shared<ProgressRecord>());
+  std::unique_ptr<ProgressWindow> MakeProgressWindow() override {
+    progress.push_back(std::make_shared<ProgressWindowRecord>());
     return std::make_unique<RecordingWidget>(*this, progress.back(), createFails);
   }
 
@@ -109,7 +110,7 @@ class RecordingView final : public UpdateView {
   int refreshes = 0;
   DisplayFields shownFields;
   std::vector<ShownMessage> messages;
-  std::vector<std::shared_ptr<ProgressRecord>> progress;
+  std::vector<std::shared_ptr<ProgressWindowRecord>> progress;
   std::vector<std::string> events;
   std::function<void(const Message&)> onMessage;
   std::function<void()> onDrain;

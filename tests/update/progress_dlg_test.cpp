@@ -40,7 +40,7 @@ class ProgressDlgTest : public ::testing::Test {
 TEST_F(ProgressDlgTest, NewWindowShowsCaptionBarAtLowerBoundAndUntouchedPercent) {
   CProgressDlg dlg(view, clock, platform::Language::English, 1003);
   ASSERT_TRUE(dlg.Create());
-  const test::ProgressRecord& r = *view.progress.at(0);
+  const test::ProgressWindowRecord& r = *view.progress.at(0);
   EXPECT_EQ(r.caption, "Version Check...");
   EXPECT_EQ(r.message, "");
   EXPECT_EQ(r.lower, 0);
@@ -65,7 +65,7 @@ TEST_F(ProgressDlgTest, CaptionZeroStandsForAnEntryTheTableLacks) {
 TEST_F(ProgressDlgTest, PositionDrainsFirstAndRewritesTheLabelOnlyOnChange) {
   CProgressDlg dlg(view, clock, platform::Language::English, 1000);
   ASSERT_TRUE(dlg.Create());
-  const test::ProgressRecord& r = *view.progress.at(0);
+  const test::ProgressWindowRecord& r = *view.progress.at(0);
   // Events are drained before the bar moves: the drain sees the old position.
   std::vector<int32_t> seenAtDrain;
   view.onDrain = [&] { seenAtDrain.push_back(r.position); };
@@ -86,7 +86,7 @@ TEST_F(ProgressDlgTest, PositionDrainsFirstAndRewritesTheLabelOnlyOnChange) {
 TEST_F(ProgressDlgTest, EstimateFollowsElapsedTimeBelowOneHundredOnly) {
   CProgressDlg dlg(view, clock, platform::Language::English, 1000);
   ASSERT_TRUE(dlg.Create());
-  const test::ProgressRecord& r = *view.progress.at(0);
+  const test::ProgressWindowRecord& r = *view.progress.at(0);
   dlg.StartEstimate(clock.TickCount(), 5000);
 
   clock.Advance(2500);
@@ -119,7 +119,7 @@ TEST_F(ProgressDlgTest, DurationZeroMakesEveryAdvanceANoOp) {
   CProgressDlg dlg(view, clock, platform::Language::English, 1000);
   ASSERT_TRUE(dlg.Create());
   dlg.SetPosition(30);
-  const test::ProgressRecord& r = *view.progress.at(0);
+  const test::ProgressWindowRecord& r = *view.progress.at(0);
   const int drains = r.drains;
   dlg.StartEstimate(clock.TickCount(), 0);
   clock.Advance(50);
@@ -165,7 +165,7 @@ TEST_F(ProgressDlgTest, FailedCreateGivesTheOwnerBackAndLeavesEveryOperationHarm
   clock.Advance(500);
   dlg.AdvanceEstimate();
   dlg.DestroyWindow();
-  const test::ProgressRecord& r = *view.progress.at(0);
+  const test::ProgressWindowRecord& r = *view.progress.at(0);
   EXPECT_EQ(r.drains, 0);
   EXPECT_TRUE(r.positions.empty());
   EXPECT_EQ(r.message, "");

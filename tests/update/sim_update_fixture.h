@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "driver_api/handle_table.h"
 #include "fake_view.h"
 #include "link/imported_driver.h"
 #include "platform/clock.h"
-#include "platform/handle_table.h"
 #include "sim/sim_bus.h"
 #include "update/update_procedure.h"
 

@@ -555,7 +555,7 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   EXPECT_EQ(procedure.DownloadModeFlag(), row.flagLeftSet);
 
   // Nothing left behind.
-  EXPECT_EQ(platform::OpenHandleCount(), 0u);
+  EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(sim::SimBus::Instance().OpenHandleCount(), 0u);
   EXPECT_FALSE(procedure.Images().AnyBufferHeld());
   EXPECT_EQ(view.openWindows, 0);
@@ -636,9 +636,9 @@ TEST_F(SimUpdateTest, SuccessSendsEveryImageOnScheduleAndThePrinterTakesThem) {
 
   // Three windows, one after the other, with their captions and labels.
   ASSERT_EQ(view.progress.size(), 3u);
-  const test::ProgressRecord& mode = *view.progress[0];
-  const test::ProgressRecord& check = *view.progress[1];
-  const test::ProgressRecord& download = *view.progress[2];
+  const test::ProgressWindowRecord& mode = *view.progress[0];
+  const test::ProgressWindowRecord& check = *view.progress[1];
+  const test::ProgressWindowRecord& download = *view.progress[2];
   EXPECT_EQ(mode.caption, "Initializing...");
   EXPECT_EQ(mode.messages, std::vector<std::string>{"Please wait."});
   EXPECT_EQ(mode.positions.back(), 100);

@@ -44,7 +44,7 @@ int PercentShown(std::string_view percentText) {
   return int(value);
 }
 
-std::string StatusLine(const ProgressState& state, size_t columns) {
+std::string StatusLine(const ProgressWindowState& state, size_t columns) {
   const std::string caption = PrintableText(state.caption);
   const std::string message = PrintableText(FirstLine(state.message));
   std::string head = caption;

@@ -12,7 +12,7 @@ namespace zmr::cli {
 
 // What one progress window shows at a moment. The bar is drawn from the percentage, so the two
 // always agree (the label is set just after the bar, and only when it changes).
-struct ProgressState {
+struct ProgressWindowState {
   std::string caption;
   std::string message;               // all of it; the status line shows its first line
   std::string percentText = " 0 %";  // as the window's label has it
@@ -23,7 +23,7 @@ int PercentShown(std::string_view percentText);
 
 // "Caption - first line of the message [#####---------------]  25%". With `columns` > 0 the line
 // is cut to fit a terminal of that width without wrapping (the text gives way, then the bar).
-std::string StatusLine(const ProgressState& state, size_t columns = 0);
+std::string StatusLine(const ProgressWindowState& state, size_t columns = 0);
 
 // The closing message: "Title: first line" and the text's further lines, each ending in a line
 // break. A first line that only repeats the title ("Success!") is not printed twice.

@@ -45,42 +45,42 @@ void TerminalOutput::WriteLines(const std::string& text) {
   Write(text);
 }
 
-TerminalProgress::~TerminalProgress() {
+TerminalProgressWindow::~TerminalProgressWindow() {
   output_.FinishLine(this);
 }
 
-bool TerminalProgress::Create() {
+bool TerminalProgressWindow::Create() {
   created_ = true;
   return true;
 }
 
-void TerminalProgress::Destroy() {
+void TerminalProgressWindow::Destroy() {
   created_ = false;
   output_.FinishLine(this);
 }
 
-void TerminalProgress::SetCaption(const std::string& text) {
+void TerminalProgressWindow::SetCaption(const std::string& text) {
   state_.caption = text;
   Show();
 }
 
-void TerminalProgress::SetMessage(const std::string& text) {
+void TerminalProgressWindow::SetMessage(const std::string& text) {
   state_.message = text;
   Show();
 }
 
-int32_t TerminalProgress::SetBarPosition(int32_t position) {
+int32_t TerminalProgressWindow::SetBarPosition(int32_t position) {
   const int32_t previous = position_;
   position_ = position;
   return previous;
 }
 
-void TerminalProgress::SetPercentText(const std::string& text) {
+void TerminalProgressWindow::SetPercentText(const std::string& text) {
   state_.percentText = text;
   Show();
 }
 
-void TerminalProgress::Show() {
+void TerminalProgressWindow::Show() {
   if (!created_) return;
   const int tenth = PercentShown(state_.percentText) / 10;
   // A new window shows itself once it has a message or has moved by a tenth.
@@ -108,8 +108,8 @@ void TerminalView::ShowMessage(const Message& message) {
   output_.WriteLines(FieldTable(fields_) + MessageLines(message));
 }
 
-std::unique_ptr<ProgressWidget> TerminalView::MakeProgressWidget() {
-  return std::make_unique<TerminalProgress>(output_);
+std::unique_ptr<ProgressWindow> TerminalView::MakeProgressWindow() {
+  return std::make_unique<TerminalProgressWindow>(output_);
 }
 
 }  // namespace zmr::cli

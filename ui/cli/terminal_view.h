@@ -50,10 +50,10 @@ class TerminalOutput {
 };
 
 // One progress window as a status line.
-class TerminalProgress final : public ProgressWidget {
+class TerminalProgressWindow final : public ProgressWindow {
  public:
-  explicit TerminalProgress(TerminalOutput& output) : output_(output) {}
-  ~TerminalProgress() override;
+  explicit TerminalProgressWindow(TerminalOutput& output) : output_(output) {}
+  ~TerminalProgressWindow() override;
 
   bool Create() override;
   void Destroy() override;
@@ -70,7 +70,7 @@ class TerminalProgress final : public ProgressWidget {
   void Show();
 
   TerminalOutput& output_;
-  ProgressState state_;
+  ProgressWindowState state_;
   int32_t position_ = 0;
   bool created_ = false;
   bool shown_ = false;
@@ -89,7 +89,7 @@ class TerminalView final : public UpdateView {
   void EnableWindow(bool enable) override { windowEnabled_ = enable; }
   // Prints the table of the printer's versions (when there is one) and then the message.
   void ShowMessage(const Message& message) override;
-  std::unique_ptr<ProgressWidget> MakeProgressWidget() override;
+  std::unique_ptr<ProgressWindow> MakeProgressWindow() override;
 
   // The string-table number of the last message shown; none before the first.
   std::optional<uint32_t> ClosingMessage() const { return closingMessage_; }

@@ -1,4 +1,4 @@
-#include "ui/ui_log.h"
+#include "ui/qt/ui_log.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,9 +1,9 @@
-#include "platform/handle_table.h"
+#include "driver_api/handle_table.h"
 
 #include <mutex>
 #include <unordered_map>
 
-namespace zmr::platform {
+namespace zmr::driver_api {
 namespace {
 
 struct Table {
@@ -74,4 +74,4 @@ size_t OpenHandleCount() {
   return table.channels.size();
 }
 
-}  // namespace zmr::platform
+}  // namespace zmr::driver_api

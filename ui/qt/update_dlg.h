@@ -49,7 +49,7 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   bool IsWindowEnabled() const override;
   void EnableWindow(bool enable) override;
   void ShowMessage(const Message& message) override;
-  std::unique_ptr<ProgressWidget> MakeProgressWidget() override;
+  std::unique_ptr<ProgressWindow> MakeProgressWindow() override;
 
  public Q_SLOTS:
   void OnDownload();

@@ -1,13 +1,15 @@
 #pragma once
-// The process-wide table of OS-style handles that the driver libraries hand out. A driver
-// library registers a channel for each pipe it opens and returns the handle; the tool then reads,
-// writes and closes it synchronously, as it would a file handle. There is exactly one table in the
-// process (this library is shared), so handles from a linked and a loaded driver library mix.
+// How a driver library hands out handles on POSIX, where there is no kernel handle for a USB
+// pipe: the process-wide table of OS-style handles. A driver library registers a channel for each
+// pipe it opens and returns the handle; the tool then reads, writes and closes it synchronously
+// (platform/handle_io.h), as it would a file handle. There is exactly one table in the process
+// (this library is shared), so handles from a linked and a loaded driver library mix. On Windows
+// the driver libraries return kernel handles instead and this table is not used.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-namespace zmr::platform {
+namespace zmr::driver_api {
 
 using Handle = intptr_t;
 inline constexpr Handle kInvalidHandle = -1;
@@ -48,4 +50,4 @@ bool CloseHandle(Handle handle);
 // Handles registered and not yet closed.
 size_t OpenHandleCount();
 
-}  // namespace zmr::platform
+}  // namespace zmr::driver_api

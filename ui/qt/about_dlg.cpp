@@ -1,10 +1,10 @@
-#include "ui/about_dlg.h"
+#include "ui/qt/about_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "ui/app_icon.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/dialog_units.h"
 
 namespace zmr::ui {
 namespace {

@@ -1,6 +1,6 @@
-#include "ui/message_box.h"
+#include "ui/qt/message_box.h"
 
-#include "ui/app_icon.h"
+#include "ui/qt/app_icon.h"
 
 namespace zmr::ui {
 

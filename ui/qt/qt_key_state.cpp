@@ -1,4 +1,4 @@
-#include "ui/qt_key_state.h"
+#include "ui/qt/qt_key_state.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "ui/app_icon.h"
+#include "ui/qt/app_icon.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "protocol/status_query.h"
+#include "link/status_query.h"
 
 #include "protocol/commands.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "protocol/status_query.h"
+#include "link/status_query.h"
 #include "tests/link/sim_port_fixture.h"
 
 namespace zmr {

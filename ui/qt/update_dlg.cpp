@@ -1,4 +1,4 @@
-#include "ui/update_dlg.h"
+#include "ui/qt/update_dlg.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -8,11 +8,11 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "ui/about_dlg.h"
-#include "ui/app_icon.h"
-#include "ui/dialog_units.h"
-#include "ui/message_box.h"
-#include "ui/progress_window.h"
+#include "ui/qt/about_dlg.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/dialog_units.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/progress_window.h"
 #include "update/string_table.h"
 
 namespace zmr::ui {
@@ -211,8 +211,8 @@ void CUpdateDlg::ShowMessage(const Message& message) {
   ShowMessageBox(this, message);
 }
 
-std::unique_ptr<ProgressWidget> CUpdateDlg::MakeProgressWidget() {
-  return std::make_unique<QtProgressWidget>(this, language_);
+std::unique_ptr<ProgressWindow> CUpdateDlg::MakeProgressWindow() {
+  return std::make_unique<QtProgressWindow>(this, language_);
 }
 
 }  // namespace zmr::ui

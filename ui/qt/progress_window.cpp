@@ -1,4 +1,4 @@
-#include "ui/progress_window.h"
+#include "ui/qt/progress_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "ui/app_icon.h"
-#include "ui/dialog_units.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/dialog_units.h"
 
 namespace zmr::ui {
 namespace {
@@ -19,7 +19,7 @@ QString FromUtf8(const std::string& text) {
 
 }  // namespace
 
-CProgressWnd::CProgressWnd(QWidget* owner, platform::Language language) : QDialog(owner) {
+QtProgressDialog::QtProgressDialog(QWidget* owner, platform::Language language) : QDialog(owner) {
   setObjectName(QStringLiteral("103"));
   setModal(false);
   setFont(DialogFont());
@@ -51,64 +51,64 @@ CProgressWnd::CProgressWnd(QWidget* owner, platform::Language language) : QDialo
   cancel_->setObjectName(QString::number(kProgressCancelControl));
   cancel_->setDefault(true);
   du.Place(cancel_, 63, 59, 50, 14);
-  cancel_->hide();  // kept for the template; nothing shows it
-  connect(cancel_, &QPushButton::clicked, this, &CProgressWnd::reject);
+  cancel_->hide();  // the window has a Cancel button (control 2), but nothing shows it
+  connect(cancel_, &QPushButton::clicked, this, &QtProgressDialog::reject);
 
   CentreWindow(this, owner ? owner->window() : nullptr);
 }
 
-void CProgressWnd::CloseByOwner() {
+void QtProgressDialog::CloseByOwner() {
   closing_ = true;
   hide();
 }
 
-void CProgressWnd::closeEvent(QCloseEvent* event) {
+void QtProgressDialog::closeEvent(QCloseEvent* event) {
   if (closing_)
     event->accept();
   else
     event->ignore();
 }
 
-QtProgressWidget::QtProgressWidget(QWidget* owner, platform::Language language)
+QtProgressWindow::QtProgressWindow(QWidget* owner, platform::Language language)
     : owner_(owner), language_(language) {}
 
-QtProgressWidget::~QtProgressWidget() {
+QtProgressWindow::~QtProgressWindow() {
   delete window_.data();
 }
 
-bool QtProgressWidget::Create() {
+bool QtProgressWindow::Create() {
   if (window_) return true;
-  window_ = new CProgressWnd(owner_, language_);
+  window_ = new QtProgressDialog(owner_, language_);
   // The owner is disabled while this window exists; the window itself must stay usable.
   window_->setEnabled(true);
   window_->show();
   return true;
 }
 
-void QtProgressWidget::Destroy() {
+void QtProgressWindow::Destroy() {
   if (!window_) return;
   window_->CloseByOwner();
   delete window_.data();
 }
 
-void QtProgressWidget::SetCaption(const std::string& text) {
+void QtProgressWindow::SetCaption(const std::string& text) {
   if (window_) window_->setWindowTitle(FromUtf8(text));
 }
 
-void QtProgressWidget::SetMessage(const std::string& text) {
+void QtProgressWindow::SetMessage(const std::string& text) {
   if (window_) window_->Message()->setText(FromUtf8(text));
 }
 
-void QtProgressWidget::SetBarRange(int32_t lower, int32_t upper) {
+void QtProgressWindow::SetBarRange(int32_t lower, int32_t upper) {
   // The bar keeps 16-bit bounds.
   if (window_) window_->Bar()->setRange(static_cast<uint16_t>(lower), static_cast<uint16_t>(upper));
 }
 
-void QtProgressWidget::SetBarStep(int32_t step) {
+void QtProgressWindow::SetBarStep(int32_t step) {
   step_ = step;
 }
 
-int32_t QtProgressWidget::SetBarPosition(int32_t position) {
+int32_t QtProgressWindow::SetBarPosition(int32_t position) {
   if (!window_) return 0;
   QProgressBar* bar = window_->Bar();
   const int32_t previous = std::max(bar->value(), bar->minimum());
@@ -117,15 +117,15 @@ int32_t QtProgressWidget::SetBarPosition(int32_t position) {
   return previous;
 }
 
-std::string QtProgressWidget::PercentText() const {
+std::string QtProgressWindow::PercentText() const {
   return window_ ? window_->Percent()->text().toStdString() : std::string();
 }
 
-void QtProgressWidget::SetPercentText(const std::string& text) {
+void QtProgressWindow::SetPercentText(const std::string& text) {
   if (window_) window_->Percent()->setText(FromUtf8(text));
 }
 
-void QtProgressWidget::DrainEvents() {
+void QtProgressWindow::DrainEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   // Repaints requested while the events ran happen now, not after the next long step.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);

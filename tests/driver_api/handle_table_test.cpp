@@ -1,10 +1,10 @@
-#include "platform/handle_table.h"
+#include "driver_api/handle_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-namespace zmr::platform {
+namespace zmr::driver_api {
 namespace {
 
 // Echoes what was written; moves at most `limit` bytes per transfer.
@@ -50,4 +50,4 @@ TEST(HandleTable, ReadWriteCloseAndCount) {
 }
 
 }  // namespace
-}  // namespace zmr::platform
+}  // namespace zmr::driver_api

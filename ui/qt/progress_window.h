@@ -22,11 +22,11 @@ inline constexpr int kProgressPercentControl = 1004;
 inline constexpr int kProgressBarControl = 1003;
 inline constexpr int kProgressCancelControl = 2;
 
-class CProgressWnd final : public QDialog {
+class QtProgressDialog final : public QDialog {
   Q_OBJECT
 
  public:
-  CProgressWnd(QWidget* owner, platform::Language language);
+  QtProgressDialog(QWidget* owner, platform::Language language);
 
   QLabel* Message() const { return message_; }
   QLabel* Percent() const { return percent_; }
@@ -51,11 +51,11 @@ class CProgressWnd final : public QDialog {
   bool closing_ = false;
 };
 
-// The ProgressWidget that the progress logic drives; it owns one CProgressWnd while it exists.
-class QtProgressWidget final : public ProgressWidget {
+// The ProgressWindow that the progress logic drives; it owns one QtProgressDialog while it exists.
+class QtProgressWindow final : public ProgressWindow {
  public:
-  QtProgressWidget(QWidget* owner, platform::Language language);
-  ~QtProgressWidget() override;
+  QtProgressWindow(QWidget* owner, platform::Language language);
+  ~QtProgressWindow() override;
 
   bool Create() override;
   void Destroy() override;
@@ -71,7 +71,7 @@ class QtProgressWidget final : public ProgressWidget {
  private:
   QPointer<QWidget> owner_;
   platform::Language language_;
-  QPointer<CProgressWnd> window_;
+  QPointer<QtProgressDialog> window_;
   int32_t step_ = 10;
 };
 

@@ -1,0 +1,17 @@
+#pragma once
+// What the terminal front end needs to know about its standard output.
+#include <cstddef>
+
+namespace zmr::platform {
+
+// Standard output is a terminal that can go back to the start of the line and clear it.
+bool CanRedrawInPlace();
+
+// The width of the terminal on standard output; 0 when it is not known.
+size_t TerminalColumns();
+
+// A reader of standard output that goes away (a closed pipe) no longer ends the process: writes
+// to it fail instead.
+void IgnoreClosedOutput();
+
+}  // namespace zmr::platform
