@@ -120,8 +120,8 @@ class SimWindow {
   SimWindow(const sim::SimConfig& config, const platform::KeyState& keys,
             platform::Language language = platform::UserLanguage()) {
     sim::SimBus::Instance().Reset(config, clock);
-    window = std::make_unique<ui::CUpdateDlg>(clock, keys, LinkedImportedDriver(),
-                                              TheDriverLibrary(), language);
+    window = std::make_unique<ui::CUpdateDlg>(
+        UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language});
     clock.SetSleepObserver([this](uint32_t ms) {
       ui::QtProgressDialog* progress = WindowWatcher::OpenProgressWindow();
       Snapshot shot{ms,

@@ -1,7 +1,7 @@
 #pragma once
 // Dialog units: every control of the windows has a fixed position and size given in units of the
-// dialog font, so the layout grows with the font as the Windows dialogs do. One horizontal unit is a quarter of the font's average character
-// width, one vertical unit an eighth of its height.
+// dialog font, so the layout grows with the font as the Windows dialogs do. One horizontal unit is
+// a quarter of the font's average character width, one vertical unit an eighth of its height.
 #include <QFont>
 #include <QRect>
 
