@@ -317,8 +317,8 @@ Outcome Run(const Plan& plan, const std::string& traceFile, bool verbose) {
   const Keys keys(plan.force);
   bool flagLeftSet = false;
   {
-    CUpdateProcedure procedure(view, clock, keys, LinkedImportedDriver(), TheDriverLibrary(),
-                               plan.language);
+    CUpdateProcedure procedure(
+        view, {clock, keys, LinkedImportedDriver(), TheDriverLibrary(), plan.language});
     procedure.OnDownload();
     flagLeftSet = procedure.DownloadModeFlag();
     if (procedure.Images().AnyBufferHeld()) fail("an image buffer is still held");

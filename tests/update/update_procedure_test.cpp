@@ -729,16 +729,18 @@ TEST_F(SimUpdateTest, TheViolationCheckCatchesABrokenTool) {
     if (c.broken == Broken::kOneWrite) {
       std::vector<uint8_t> whole(image.begin(), image.end());
       whole.resize(full + last.size(), 0x00);
-      port.Write(whole.data(), static_cast<uint32_t>(whole.size()));
+      EXPECT_EQ(port.Write(whole.data(), static_cast<uint32_t>(whole.size())), whole.size());
     } else {
-      for (size_t at = 0; at < full; at += 4096) port.Write(image.data() + at, 4096);
-      port.Write(last.data(), static_cast<uint32_t>(last.size()));
+      for (size_t at = 0; at < full; at += 4096)
+        ASSERT_EQ(port.Write(image.data() + at, 4096), 4096u);
+      EXPECT_EQ(port.Write(last.data(), static_cast<uint32_t>(last.size())), last.size());
     }
     ASSERT_EQ(port.SendVersionRequest(command::kVersionCode), 1);
     if (c.broken != Broken::kEarlyVersionRead) clock.Sleep(1000);
     VersionReport versions{};
-    port.ReadVersionReply(versions);
-    port.LeaveDownloadMode();
+    // The printer takes the bytes off the bus either way; only a read too early fails.
+    EXPECT_EQ(port.ReadVersionReply(versions), c.broken == Broken::kEarlyVersionRead ? 0 : 1);
+    EXPECT_EQ(port.LeaveDownloadMode(), 1);
     port.Close();
     EXPECT_NONFATAL_FAILURE(ExpectNoViolations(), c.kind);
     sim::SimBus::Instance().Clear();
