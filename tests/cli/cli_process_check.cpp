@@ -14,6 +14,8 @@
 //   --hold-lock        hold the tool's single-instance lock while it runs
 //   --tty              run with standard output and standard error on a pseudo-terminal
 //   --closed-stdout    run with standard output a pipe whose reading end is already closed
+// When ZMR470_SIM_TRACE names a file, it is emptied first, and afterwards the simulated printer's
+// trace in it must hold no protocol violation (no line with "VIOLATION").
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
@@ -30,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -277,6 +280,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  const char* traceFile = std::getenv("ZMR470_SIM_TRACE");
+  if (traceFile && *traceFile) std::remove(traceFile);
+
   const auto start = std::chrono::steady_clock::now();
   const Result result = Run(argv + programIndex, expect.tty, expect.closedStdout);
   const double seconds =
@@ -347,5 +353,11 @@ int main(int argc, char** argv) {
   }
   if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
   if (expect.quiet && !result.err.empty()) Fail("stderr is not empty");
+  if (traceFile && *traceFile) {
+    std::ifstream trace(traceFile);
+    for (std::string line; std::getline(trace, line);) {
+      if (line.find(" VIOLATION ") != std::string::npos) Fail("simulated printer: " + line);
+    }
+  }
   return failures == 0 ? 0 : 1;
 }

@@ -41,6 +41,9 @@ void CheckRunEnded(const SimWindow& sim) {
   QVERIFY(sim.window->isEnabled());
   QVERIFY(sim.window->findChildren<ui::QtProgressDialog*>().isEmpty());
   QVERIFY(!WindowWatcher::OpenProgressWindow());
+  // The run kept to the printer's rules (framing, erase before transfer, reply timing).
+  for (const sim::Violation& violation : sim::ByHost(sim::SimBus::Instance().Violations()))
+    QFAIL(qPrintable(QString::fromStdString("protocol violation: " + sim::Describe(violation))));
 }
 
 }  // namespace
