@@ -40,6 +40,10 @@ void ProgressWindowTest::templateLayout() {
   QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
   QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
   QVERIFY(flags & Qt::WindowTitleHint);
+  // Nor does it stay minimised where the window manager offers it anyway.
+  f.window->setWindowState(Qt::WindowMinimized);
+  QVERIFY(!(f.window->windowState() & Qt::WindowMinimized));
+  QVERIFY(f.window->isVisible());
   QVERIFY(!f.window->Bar()->accessibleName().isEmpty());
   const struct {
     int id;

@@ -75,6 +75,13 @@ void QtProgressDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
+void QtProgressDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+      !closing_)
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+}
+
 QtProgressWindow::QtProgressWindow(QWidget* owner, platform::Language language)
     : owner_(owner), language_(language) {}
 
