@@ -14,6 +14,7 @@
 //   --hold-lock        hold the tool's single-instance lock while it runs
 //   --tty              run with standard output and standard error on a pseudo-terminal
 //   --closed-stdout    run with standard output a pipe whose reading end is already closed
+//   --full-stdout      run with standard output /dev/full (every write fails: no space)
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
@@ -51,6 +52,7 @@ struct Expectations {
   bool holdLock = false;
   bool tty = false;
   bool closedStdout = false;
+  bool fullStdout = false;
 };
 
 struct Result {
@@ -126,7 +128,7 @@ void Drain(int outFd, int errFd, Result& result) {
   }
 }
 
-Result Run(char** argv, bool tty, bool closedStdout) {
+Result Run(char** argv, bool tty, bool closedStdout, bool fullStdout) {
   Result result;
   pid_t pid = -1;
   if (tty) {
@@ -153,6 +155,10 @@ Result Run(char** argv, bool tty, bool closedStdout) {
     }
     pid = fork();
     if (pid == 0) {
+      if (fullStdout) {
+        close(out[1]);
+        out[1] = open("/dev/full", O_WRONLY);
+      }
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
       close(out[0]);
@@ -245,6 +251,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.tty = true;
     } else if (arg == "--closed-stdout") {
       expect.closedStdout = true;
+    } else if (arg == "--full-stdout") {
+      expect.fullStdout = true;
     } else {
       std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
       return false;
@@ -278,7 +286,8 @@ int main(int argc, char** argv) {
   }
 
   const auto start = std::chrono::steady_clock::now();
-  const Result result = Run(argv + programIndex, expect.tty, expect.closedStdout);
+  const Result result =
+      Run(argv + programIndex, expect.tty, expect.closedStdout, expect.fullStdout);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
