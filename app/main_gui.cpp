@@ -15,6 +15,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+#ifdef ZMR_APP_ID
+  QGuiApplication::setDesktopFileName(QStringLiteral(ZMR_APP_ID));
+#endif
   zmr::ui::UiLog::FromEnvironment(&app);
   const zmr::platform::Language language = zmr::platform::UserLanguage();
 

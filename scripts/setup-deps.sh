@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12 (as root or via sudo).
-# Usage: scripts/setup-deps.sh [--run]
-#   (none)  everything: building, running, every test, the checks and the packages (CI)
-#   --run   only what building and running the tool need (scripts/run.sh)
+# Usage: scripts/setup-deps.sh [--run | --package]
+#   (none)     everything: building, running, every test, the checks and the packages (CI)
+#   --run      only what building and running the tool need (scripts/run.sh)
+#   --package  what building and running need, and the Debian packaging tools (scripts/package.sh)
 set -euo pipefail
 
 # Building and running the programs.
@@ -26,9 +27,10 @@ package_packages=(
 packages=("${run_packages[@]}")
 case "${1:-}" in
   --run) ;;
+  --package) packages+=("${package_packages[@]}") ;;
   "") packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
   *)
-    echo "usage: scripts/setup-deps.sh [--run]" >&2
+    echo "usage: scripts/setup-deps.sh [--run | --package]" >&2
     exit 2
     ;;
 esac
