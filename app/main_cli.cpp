@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
 
   cli::TerminalView view(std::cout, {platform::CanRedrawInPlace(), platform::TerminalColumns});
   const platform::NoKeysDown noKeys;  // the key chord of force mode has no terminal equivalent
-  CUpdateProcedure procedure(view, SystemClock(), noKeys, LinkedImportedDriver(),
-                             TheDriverLibrary(), platform::UserLanguage());
+  CUpdateProcedure procedure(view, {SystemClock(), noKeys, LinkedImportedDriver(),
+                                    TheDriverLibrary(), platform::UserLanguage()});
   procedure.OnDownload();
   return cli::ExitStatusFor(view.ClosingMessage());
 }

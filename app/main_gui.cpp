@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
   }
 
   zmr::ui::QtKeyState keys;
-  zmr::ui::CUpdateDlg window(zmr::SystemClock(), keys, zmr::LinkedImportedDriver(),
-                             zmr::TheDriverLibrary(), language);
+  zmr::ui::CUpdateDlg window(
+      {zmr::SystemClock(), keys, zmr::LinkedImportedDriver(), zmr::TheDriverLibrary(), language});
   window.exec();
   // The driver library is released when the process's holder is destroyed at exit.
   return 0;

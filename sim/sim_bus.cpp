@@ -20,10 +20,11 @@ std::string BoundedText(const char* text, size_t limit) {
   return std::string(text, strnlen(text, limit));
 }
 
+// At most 255 characters and the NUL, as the driver contract allows: a longer text is cut.
 void CopyText(const std::string& text, char* buffer) {
-  const size_t n = std::min(text.size(), kTextSize);
+  const size_t n = std::min(text.size(), kTextSize - 1);
   std::memcpy(buffer, text.data(), n);
-  if (n < kTextSize) buffer[n] = '\0';
+  buffer[n] = '\0';
 }
 
 std::string Hex4(uint16_t value, bool upper) {
@@ -233,7 +234,7 @@ driver_api::Handle SimBus::OpenByPath(const char* pipeName, const char* devicePa
   if (path.empty()) return driver_api::kInvalidHandle;
   for (size_t i = 0; i < static_cast<size_t>(std::max(0, config_.listed)); ++i) {
     if (!printers_[i]->IsPresent()) continue;
-    if (PrinterPathLocked(i).substr(0, kTextSize) == path) {
+    if (PrinterPathLocked(i).substr(0, kTextSize - 1) == path) {
       return OpenPipeLocked(i, pipeName, OpenFault::Via::kListed);
     }
   }

@@ -14,7 +14,7 @@ TEST_F(EmulatedBusTest, CompleteUpdateOfAllThreeImagesEndsInSuccess) {
   sim::SimPrinter& printer = Plug({.sysName = "1-2"});
   RecordingView view;
   const FakeKeys keys(false, false);
-  CUpdateProcedure procedure(view, clock_, keys, imported_, loaded_, platform::Language::English);
+  CUpdateProcedure procedure(view, {clock_, keys, imported_, loaded_, platform::Language::English});
 
   procedure.OnDownload();
 

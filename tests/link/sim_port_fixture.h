@@ -3,6 +3,7 @@
 // CDriverLibrary bound to the simulated libZUsbXpIf.so, all under one VirtualClock.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "driver_api/handle_table.h"
@@ -56,6 +57,18 @@ class SimPortTest : public testing::Test {
   }
 
   static sim::SimBus& Bus() { return sim::SimBus::Instance(); }
+
+  // A record filled with 0x5A, so that a decoder that writes nothing leaves it recognisable.
+  template <typename Report>
+  static Report Poisoned() {
+    Report report;
+    std::memset(&report, 0x5A, sizeof(report));
+    return report;
+  }
+  template <typename Report>
+  static bool Same(const Report& a, const Report& b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+  }
 
   VirtualClock clock_;
   std::unique_ptr<CPrinterPort> port_;

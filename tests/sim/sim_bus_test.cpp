@@ -130,7 +130,7 @@ TEST_F(SimBusTest, HandlesGoStaleAcrossTheModeSwitch) {
   }
 }
 
-TEST_F(SimBusTest, FullLengthTextsAreHandedOutWithoutNul) {
+TEST_F(SimBusTest, LongTextsAreCutTo255CharactersAndANul) {
   const std::string longId = "USB\\VID_04CB&PID_5006&" + std::string(300, 'R');
   const std::string longPath(256, 'p');
   config.printerDeviceId = longId;
@@ -141,13 +141,13 @@ TEST_F(SimBusTest, FullLengthTextsAreHandedOutWithoutNul) {
   std::memset(id, 0x5A, sizeof id);
   std::memset(path, 0x5A, sizeof path);
   ASSERT_NE(UsbGetDeviceInfo(0, id, path), 0);
-  EXPECT_EQ(std::string(id, ZMR_DRIVER_TEXT_SIZE), longId.substr(0, ZMR_DRIVER_TEXT_SIZE));
-  EXPECT_EQ(std::string(path, ZMR_DRIVER_TEXT_SIZE), longPath);
+  EXPECT_EQ(std::string(id), longId.substr(0, ZMR_DRIVER_TEXT_SIZE - 1));
+  EXPECT_EQ(std::string(path), longPath.substr(0, ZMR_DRIVER_TEXT_SIZE - 1));
   for (size_t i = ZMR_DRIVER_TEXT_SIZE; i < sizeof id; ++i) {
     EXPECT_EQ(id[i], 0x5A);
     EXPECT_EQ(path[i], 0x5A);
   }
-  // The path is read up to 256 bytes when it lacks its NUL.
+  // The path handed out opens the printer.
   intptr_t out = UsbOpenBulk3("PIPE00", path);
   EXPECT_NE(out, platform::kInvalidHandle);
   Close(out);

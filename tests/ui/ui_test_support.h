@@ -23,6 +23,7 @@
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "sim/sim_bus.h"
+#include "ui/control_ids.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/progress_window.h"
 #include "ui/qt/update_dlg.h"
@@ -150,11 +151,11 @@ class SimWindow {
   SimWindow(const sim::SimConfig& config, const platform::KeyState& keys,
             platform::Language language = platform::UserLanguage()) {
     sim::SimBus::Instance().Reset(config, clock);
-    window = std::make_unique<ui::CUpdateDlg>(clock, keys, LinkedImportedDriver(),
-                                              TheDriverLibrary(), language);
+    window = std::make_unique<ui::CUpdateDlg>(
+        UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language});
     clock.SetSleepObserver([this](uint32_t ms) {
       ui::QtProgressDialog* progress = WindowWatcher::OpenProgressWindow();
-      const QWidget* field = Control(window.get(), kBeforeVersionControl[kData1]);
+      const QWidget* field = Control(window.get(), ui::kBeforeVersionControl[kData1]);
       Snapshot shot{ms,
                     progress != nullptr,
                     {},

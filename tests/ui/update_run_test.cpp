@@ -276,7 +276,7 @@ void UpdateRunTest::mainWindowKeepsItsLookWhileRefusingInput() {
   platform::NoKeysDown keys;
   SimWindow sim({}, keys);
   WindowWatcher watcher;
-  const QWidget* field = Control(sim.window.get(), kBeforeVersionControl[kData1]);
+  const QWidget* field = Control(sim.window.get(), ui::kBeforeVersionControl[kData1]);
   const QColor mainText = sim.window->palette().color(QPalette::WindowText);
   const QColor fieldText = field->palette().color(QPalette::WindowText);
   bool tried = false;

@@ -112,8 +112,9 @@ class SimUpdateTest : public testing::Test {
     config.trace = true;
     config.traceAllBytes = allBytes;
     sim::SimBus::Instance().Reset(config, clock);
-    procedure_ = std::make_unique<CUpdateProcedure>(view, clock, keys, LinkedImportedDriver(),
-                                                    TheDriverLibrary(), language, images);
+    procedure_ = std::make_unique<CUpdateProcedure>(
+        view,
+        UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language, images});
     return *procedure_;
   }
 

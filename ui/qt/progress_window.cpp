@@ -57,7 +57,7 @@ QtProgressDialog::QtProgressDialog(QWidget* owner, platform::Language language) 
   cancel_->setObjectName(QString::number(kProgressCancelControl));
   cancel_->setDefault(true);
   du.Place(cancel_, 63, 59, 50, 14);
-  cancel_->hide();  // kept for the template; nothing shows it
+  cancel_->hide();  // the window has a Cancel button (control 2), but nothing shows it
   connect(cancel_, &QPushButton::clicked, this, &QtProgressDialog::reject);
 
   CentreWindow(this, owner ? owner->window() : nullptr);

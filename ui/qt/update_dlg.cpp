@@ -11,6 +11,7 @@
 #include <tuple>
 #include <utility>
 
+#include "ui/control_ids.h"
 #include "ui/qt/about_dlg.h"
 #include "ui/qt/app_icon.h"
 #include "ui/qt/dialog_units.h"
@@ -127,12 +128,8 @@ bool IsUserInput(QEvent::Type type) {
 
 }  // namespace
 
-CUpdateDlg::CUpdateDlg(Clock& clock, const platform::KeyState& keys, const ImportedDriver& imported,
-                       const CDriverLibrary& loaded, platform::Language language,
-                       ImageSet::Source images, QWidget* owner)
-    : QDialog(owner),
-      language_(language),
-      procedure_(*this, clock, keys, imported, loaded, language, std::move(images)) {
+CUpdateDlg::CUpdateDlg(const UpdateContext& context, QWidget* owner)
+    : QDialog(owner), language_(context.language), procedure_(*this, context) {
   InstallValueFieldAccessibility();
   setObjectName(QStringLiteral("102"));
   setWindowTitle(QStringLiteral("TALVERON ZMR470 Update Tool"));

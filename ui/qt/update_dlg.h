@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
+#include "update/update_context.h"
 #include "update/update_procedure.h"
 #include "update/update_view.h"
 
@@ -27,9 +28,7 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   Q_OBJECT
 
  public:
-  CUpdateDlg(Clock& clock, const platform::KeyState& keys, const ImportedDriver& imported,
-             const CDriverLibrary& loaded, platform::Language language,
-             ImageSet::Source images = EmbeddedImage, QWidget* owner = nullptr);
+  explicit CUpdateDlg(const UpdateContext& context, QWidget* owner = nullptr);
   ~CUpdateDlg() override;
 
   CUpdateProcedure& Procedure() { return procedure_; }
