@@ -9,26 +9,26 @@ namespace zmr {
 
 enum class RunReason {
   kSuccess,
-  kNoPrinter,              // CheckPrinterCount: none attached
-  kTwoOrMorePrinters,      // CheckPrinterCount
-  kOpenFailed,             // opening the pipes
-  kStatusNotRead,          // CheckPrinterStatus: the status query failed
-  kStillBusy,              // CheckPrinterStatus: busy 10 s after the wake command
-  kPrinting,               // CheckPrinterStatus
-  kPrinterError,           // CheckPrinterStatus
-  kModeSwitchNotSent,      // SwitchToDownloadMode
-  kReopenFailed,           // reopening after the mode switch
-  kVersionNotRead,         // CheckVersion
-  kNewestVersion,          // CheckVersion: DATA1 is the tool's own version
-  kNotApplicable,          // CheckVersion: DATA1 is not in the accepted-versions table
-  kImagesInvalid,          // BuildImages
-  kEraseNotSent,           // DownloadImages
-  kTransferNotSent,        // DownloadImages
-  kImageNotSent,           // DownloadImages: a block write failed or was short
-  kTimeBudgetExceeded,     // DownloadImages
-  kVersionNotReadBack,     // VerifyVersions
-  kVersionMismatch,        // VerifyVersions: a version or check sum differs from the own
-  kReleaseNotSent,         // ReleasePrinter: the leave-download-mode command was not written
+  kNoPrinter,           // CheckPrinterCount: none attached
+  kTwoOrMorePrinters,   // CheckPrinterCount
+  kOpenFailed,          // opening the pipes
+  kStatusNotRead,       // CheckPrinterStatus: the status query failed
+  kStillBusy,           // CheckPrinterStatus: busy 10 s after the wake command
+  kPrinting,            // CheckPrinterStatus
+  kPrinterError,        // CheckPrinterStatus
+  kModeSwitchNotSent,   // SwitchToDownloadMode
+  kReopenFailed,        // reopening after the mode switch
+  kVersionNotRead,      // CheckVersion
+  kNewestVersion,       // CheckVersion: DATA1 is the tool's own version
+  kNotApplicable,       // CheckVersion: DATA1 is not in the accepted-versions table
+  kImagesInvalid,       // BuildImages
+  kEraseNotSent,        // DownloadImages
+  kTransferNotSent,     // DownloadImages
+  kImageNotSent,        // DownloadImages: a block write failed or was short
+  kTimeBudgetExceeded,  // DownloadImages
+  kVersionNotReadBack,  // VerifyVersions
+  kVersionMismatch,     // VerifyVersions: a version or check sum differs from the own
+  kReleaseNotSent,      // ReleasePrinter: the leave-download-mode command was not written
 };
 
 const char* Name(RunReason reason);    // "NoPrinter", ...

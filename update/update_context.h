@@ -10,11 +10,11 @@
 namespace zmr {
 
 struct UpdateContext {
-  Clock& clock;                     // every wait and every time of the run
-  const platform::KeyState& keys;   // the force-mode chord, read at the press
-  const ImportedDriver& imported;   // the linked driver library's entry points
-  const CDriverLibrary& loaded;     // the driver library loaded by name
-  platform::Language language;      // of every text the run shows
+  Clock& clock;                             // every wait and every time of the run
+  const platform::KeyState& keys;           // the force-mode chord, read at the press
+  const ImportedDriver& imported;           // the linked driver library's entry points
+  const CDriverLibrary& loaded;             // the driver library loaded by name
+  platform::Language language;              // of every text the run shows
   ImageSet::Source images = EmbeddedImage;  // where the images are copied from
 };
 
