@@ -14,6 +14,7 @@
 //   --hold-lock        hold the tool's single-instance lock while it runs
 //   --tty              run with standard output and standard error on a pseudo-terminal
 //   --closed-stdout    run with standard output a pipe whose reading end is already closed
+//   --full-stdout      run with standard output /dev/full (every write fails: no space)
 // When ZMR470_SIM_TRACE names a file, it is emptied first, and afterwards the simulated printer's
 // trace in it must hold no protocol violation (no line with "VIOLATION").
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
@@ -54,6 +55,7 @@ struct Expectations {
   bool holdLock = false;
   bool tty = false;
   bool closedStdout = false;
+  bool fullStdout = false;
 };
 
 struct Result {
@@ -129,7 +131,7 @@ void Drain(int outFd, int errFd, Result& result) {
   }
 }
 
-Result Run(char** argv, bool tty, bool closedStdout) {
+Result Run(char** argv, bool tty, bool closedStdout, bool fullStdout) {
   Result result;
   pid_t pid = -1;
   if (tty) {
@@ -156,6 +158,10 @@ Result Run(char** argv, bool tty, bool closedStdout) {
     }
     pid = fork();
     if (pid == 0) {
+      if (fullStdout) {
+        close(out[1]);
+        out[1] = open("/dev/full", O_WRONLY);
+      }
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
       close(out[0]);
@@ -248,6 +254,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.tty = true;
     } else if (arg == "--closed-stdout") {
       expect.closedStdout = true;
+    } else if (arg == "--full-stdout") {
+      expect.fullStdout = true;
     } else {
       std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
       return false;
@@ -284,7 +292,8 @@ int main(int argc, char** argv) {
   if (traceFile && *traceFile) std::remove(traceFile);
 
   const auto start = std::chrono::steady_clock::now();
-  const Result result = Run(argv + programIndex, expect.tty, expect.closedStdout);
+  const Result result =
+      Run(argv + programIndex, expect.tty, expect.closedStdout, expect.fullStdout);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
