@@ -37,15 +37,14 @@ int main(int argc, char** argv) {
   using namespace zmr;
   // Before anything opens a file: a closed standard stream must not take the next descriptor.
   platform::OpenMissingStandardStreams();
-  switch (cli::ParseArguments(argc, argv)) {
+  const cli::Arguments arguments = cli::ParseArguments(argc, argv);
+  switch (arguments.command) {
     case cli::Command::Help:
-      std::cout << cli::HelpText() << std::flush;
-      return cli::kExitSuccess;
+      return cli::WriteText(std::cout, std::cerr, cli::HelpText());
     case cli::Command::Version:
-      std::cout << cli::VersionText() << std::flush;
-      return cli::kExitSuccess;
+      return cli::WriteText(std::cout, std::cerr, cli::VersionText());
     case cli::Command::Usage:
-      std::cerr << cli::UsageLine() << "\n" << std::flush;
+      std::cerr << arguments.error << "\n" << cli::TryHelpLine() << "\n" << std::flush;
       return cli::kExitUsage;
     case cli::Command::Run:
       break;

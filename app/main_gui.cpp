@@ -1,10 +1,7 @@
 // The desktop tool: one instance per user, the loaded driver library bound, then the main
 // window until the user closes it.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QPushButton>
-#include <QTranslator>
 #include <cstdio>
 
 #include "app/run_guard.h"
@@ -17,6 +14,7 @@
 #include "platform/ui_language.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/qt_key_state.h"
+#include "ui/qt/qt_translations.h"
 #include "ui/qt/ui_log.h"
 #include "ui/qt/update_dlg.h"
 
@@ -24,14 +22,14 @@ int main(int argc, char** argv) {
   // Before anything opens a file: a closed standard stream must not take the next descriptor.
   zmr::platform::OpenMissingStandardStreams();
   QApplication app(argc, argv);
+#ifdef ZMR_APP_ID
+  QGuiApplication::setDesktopFileName(QStringLiteral(ZMR_APP_ID));
+#endif
   zmr::ui::UiLog::FromEnvironment(&app);
   const zmr::platform::Language language = zmr::platform::UserLanguage();
 
-  // Qt's own texts (the OK button, the window menu's Close) in the user's language.
-  QTranslator qtTexts;
-  if (language == zmr::platform::Language::Japanese &&
-      qtTexts.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtTexts);
+  // Qt's own texts (the window menu's Close) in the user's language.
+  zmr::ui::InstallQtTranslations(language);
 
   const zmr::Startup startup = zmr::StartUp(zmr::TheDriverLibrary());
   switch (startup.outcome) {

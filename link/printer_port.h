@@ -48,9 +48,9 @@ class CPrinterPort {
   [[nodiscard]] int CountListedPrinters();    // matches among the devices libTUsbPrIf lists
   [[nodiscard]] int CountOpenablePrinters();  // consecutive indexes from 0 that libZUsbXpIf opens;
                                               // no handle stays open
-  [[nodiscard]] int Open();              // OpenByPipeName, else OpenByDevicePath
-  [[nodiscard]] int OpenByPipeName();    // libZUsbXpIf path (driver path 0)
-  [[nodiscard]] int OpenByDevicePath();  // libTUsbPrIf path (driver path 1)
+  [[nodiscard]] int Open();                   // OpenByPipeName, else OpenByDevicePath
+  [[nodiscard]] int OpenByPipeName();         // libZUsbXpIf path (driver path 0)
+  [[nodiscard]] int OpenByDevicePath();       // libTUsbPrIf path (driver path 1)
   // At the first listed device whose IDs equal ids[0] (vendor), ids[1] (product): copies its path
   // (at most 255 characters, always NUL-terminated, zero-filled) into dest and gives true.
   [[nodiscard]] bool FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]);

@@ -1,14 +1,41 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running the tool need on Debian 12 (as root or via sudo).
+# Installs what the project needs on Debian 12 (as root or via sudo).
+# Usage: scripts/setup-deps.sh [--run | --package]
+#   (none)     everything: building, running, every test, the checks and the packages (CI)
+#   --run      only what building and running the tool need (scripts/run.sh)
+#   --package  what building and running need, and the Debian packaging tools (scripts/package.sh)
 set -euo pipefail
-packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libusb-1.0-0-dev umockdev libumockdev-dev
-  xvfb xauth fonts-noto-cjk
-  libsystemd-dev dbus python3-dbusmock
+
+# Building and running the programs.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n fonts-noto-cjk
+  libusb-1.0-0-dev libsystemd-dev
 )
+# The tests, sanitizers, fuzzers, benchmarks and the formatting check.
+test_packages=(
+  clang clang-format libclang-rt-14-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  umockdev libumockdev-dev
+  xvfb xauth
+  dbus python3-dbusmock
+)
+# Building and checking the Debian packages.
+package_packages=(
+  dpkg-dev file lintian appstream desktop-file-utils
+)
+
+packages=("${run_packages[@]}")
+case "${1:-}" in
+  --run) ;;
+  --package) packages+=("${package_packages[@]}") ;;
+  "") packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
+  *)
+    echo "usage: scripts/setup-deps.sh [--run | --package]" >&2
+    exit 2
+    ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -96,7 +96,8 @@ void SimBus::ResetLocked(const SimConfig& config, Clock& clock) {
   configured_ = true;
   trace_.Reset();
   if (config_.trace) trace_.EnableMemory(config_.traceAllBytes);
-  if (!config_.traceFile.empty() && !trace_.OpenFile(config_.traceFile, clock.TickCount())) {
+  if (!config_.traceFile.empty() &&
+      !trace_.OpenFile(config_.traceFile, clock.TickCount(), config_.traceAllBytes)) {
     std::fprintf(stderr, "ZMR470_SIM_TRACE: cannot open %s\n", config_.traceFile.c_str());
   }
   printers_.clear();
@@ -157,6 +158,20 @@ std::vector<TraceEntry> SimBus::TraceEntries() const {
 
 void SimBus::ClearTrace() {
   trace_.Clear();
+}
+
+std::vector<Violation> SimBus::Violations() const {
+  std::vector<std::shared_ptr<SimPrinter>> printers;
+  {
+    std::lock_guard lock(mutex_);
+    printers = printers_;
+  }
+  std::vector<Violation> all;
+  for (const auto& printer : printers) {
+    const std::vector<Violation> own = printer->Violations();
+    all.insert(all.end(), own.begin(), own.end());
+  }
+  return all;
 }
 
 void SimBus::EnsureConfiguredLocked() {

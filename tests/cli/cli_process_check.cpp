@@ -25,6 +25,9 @@
 //   --trace-match-after-signal REGEX  a line of the trace written after the signal matches
 //   --log-match REGEX  a line of the run log ($XDG_STATE_HOME/zmr470-update/zmr470-update.log,
 //                      emptied before the run) matches REGEX
+//   --full-stdout      run with standard output /dev/full (every write fails: no space)
+// When ZMR470_SIM_TRACE names a file (or a check above needs the trace), it is emptied first, and afterwards the simulated printer's
+// trace in it must hold no protocol violation (no line with "VIOLATION").
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
@@ -75,6 +78,7 @@ struct Expectations {
   std::string traceFile;  // set when a check needs the trace
   std::vector<std::string> logMatches;
   bool noStdout = false;
+  bool fullStdout = false;
 };
 
 struct Result {
@@ -185,6 +189,7 @@ void Drain(int outFd, int errFd, Result& result, SignalAtTrace& trigger) {
 Result Run(char** argv, const Expectations& expect) {
   const bool tty = expect.tty;
   const bool closedStdout = expect.closedStdout;
+  const bool fullStdout = expect.fullStdout;
   Result result;
   pid_t pid = -1;
   SignalAtTrace trigger{&expect, -1, -1, &result};
@@ -221,6 +226,10 @@ Result Run(char** argv, const Expectations& expect) {
     }
     pid = fork();
     if (pid == 0) {
+      if (fullStdout) {
+        close(out[1]);
+        out[1] = open("/dev/full", O_WRONLY);
+      }
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
       close(out[0]);
@@ -338,6 +347,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.traceNoMatches.emplace_back(argv[++i]);
     } else if (arg == "--trace-match-after-signal" && hasValue) {
       expect.traceMatchesAfterSignal.emplace_back(argv[++i]);
+    } else if (arg == "--full-stdout") {
+      expect.fullStdout = true;
     } else {
       std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
       return false;
@@ -370,13 +381,21 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The trace goes to a fresh file of the case's own when a check needs it.
+  std::string traceFile;
+  if (const char* setting = std::getenv("ZMR470_SIM_TRACE"); setting && *setting) {
+    traceFile = setting;
+    std::remove(setting);
+  }
+  // The trace checks read that file, or one of the case's own when none is set.
   if (expect.signal != 0 || !expect.traceMatches.empty() || !expect.traceNoMatches.empty() ||
       !expect.traceMatchesAfterSignal.empty()) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    expect.traceFile = std::string(runtime && *runtime ? runtime : ".") + "/sim-trace.txt";
-    std::ofstream(expect.traceFile, std::ios::trunc).close();
-    setenv("ZMR470_SIM_TRACE", expect.traceFile.c_str(), 1);
+    if (traceFile.empty()) {
+      const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+      traceFile = std::string(runtime && *runtime ? runtime : ".") + "/sim-trace.txt";
+      setenv("ZMR470_SIM_TRACE", traceFile.c_str(), 1);
+    }
+    expect.traceFile = traceFile;
+    std::ofstream(expect.traceFile, std::ios::trunc).close();  // to be watched from the start
   }
 
   std::string logFile;
@@ -515,5 +534,11 @@ int main(int argc, char** argv) {
   }
   if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
   if (expect.quiet && !result.err.empty()) Fail("stderr is not empty");
+  if (!traceFile.empty()) {
+    std::ifstream trace(traceFile);
+    for (std::string line; std::getline(trace, line);) {
+      if (line.find(" VIOLATION ") != std::string::npos) Fail("simulated printer: " + line);
+    }
+  }
   return failures == 0 ? 0 : 1;
 }

@@ -249,6 +249,7 @@ TEST_F(EmulatedBusTest, APrinterThatStopsAnsweringFailsTheTransferAfterTheTimeou
 
   // The cancelled transfer is over: the pipes still carry the next request and its reply.
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);
   VersionReport versions{};
   EXPECT_EQ(port->ReadVersionReply(versions), 1);
 
@@ -280,6 +281,7 @@ TEST_F(EmulatedBusTest, AfterTheModeSwitchTheOldHandlesFailAtOnceAndAReopenWorks
   clock_.Sleep(Model(0).Config().reenumerationMs);
   ASSERT_EQ(port->Open(), 1);
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);
   VersionReport versions{};
   EXPECT_EQ(port->ReadVersionReply(versions), 1);
   EXPECT_EQ(Model(0).CurrentMode(), sim::Mode::kDownload);

@@ -39,10 +39,14 @@ class SimPortTest : public testing::Test {
     sim::SimBus::Instance().Clear();
   }
 
-  // A bus built from `config` (with the trace kept in full) and a closed port on it.
+  // A bus built from `config` (with the trace kept in full) and a closed port on it. The printer
+  // is awake and has its version reply ready at once: these tests are about the port, and read
+  // what they ask for straight away (the printer's own timing is the simulator's tests' concern).
   CPrinterPort& Start(sim::SimConfig config) {
     config.trace = true;
     config.traceAllBytes = true;
+    config.printer.asleepUntilWake = false;
+    config.printer.versionReplyMs = 0;
     port_.reset();
     sim::SimBus::Instance().Reset(config, clock_);
     port_ = std::make_unique<CPrinterPort>(LinkedImportedDriver(), TheDriverLibrary(), clock_);

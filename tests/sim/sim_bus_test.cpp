@@ -88,6 +88,7 @@ TEST_F(SimBusTest, OpensPipesByPathAndMovesBytes) {
   ASSERT_NE(in, platform::kInvalidHandle);
   EXPECT_EQ(SimBus::Instance().OpenHandleCount(), 2u);
   ASSERT_TRUE(WriteAll(out, kVersion, 4));
+  clock.Advance(1000);  // the reply is ready a while after the request
   uint8_t reply[48] = {};
   uint32_t done = 0;
   EXPECT_FALSE(platform::ReadHandle(out, reply, 48, &done));  // PIPE00 only writes
@@ -245,6 +246,7 @@ TEST_F(SimBusTest, TraceFileHasOneLinePerTransfer) {
   intptr_t in = UsbOpenBulk3("PIPE01", DeviceInfo(0).path.c_str());
   clock.Advance(25);
   ASSERT_TRUE(WriteAll(out, kVersion, 4));
+  clock.Advance(1000);
   uint8_t reply[48];
   uint32_t done = 0;
   platform::ReadHandle(in, reply, sizeof reply, &done);
@@ -257,8 +259,9 @@ TEST_F(SimBusTest, TraceFileHasOneLinePerTransfer) {
                          std::istreambuf_iterator<char>());
   EXPECT_EQ(text,
             "25 W PIPE00 4 1b562300\n"
-            "25 R PIPE01 48 232e0004700033313642 short 10\n"
-            "25 R PIPE01 48 - failed\n");
+            "1025 R PIPE01 48 232e0004700033313642 short 10\n"
+            "1025 VIOLATION read-nothing: a read of 48 bytes with no request to answer\n"
+            "1025 R PIPE01 48 - failed\n");
   std::remove(file.c_str());
 }
 

@@ -1,4 +1,5 @@
 // Every outcome of one press of Download, end to end through the simulated printer.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/commands.h"
+#include "protocol/version_report.h"
 #include "sim_update_fixture.h"
 #include "update/string_table.h"
 #include "update/version_text.h"
@@ -689,6 +692,122 @@ TEST_F(SimUpdateTest, SuccessSendsEveryImageOnScheduleAndThePrinterTakesThem) {
   EXPECT_EQ(download.percent, "100%");
   EXPECT_TRUE(std::is_sorted(download.positions.begin(), download.positions.end()));
   for (const auto& record : view.progress) EXPECT_TRUE(record->destroyed);
+}
+
+// A printer whose erase or version reply takes longer than the tool waits, or that refuses a
+// transfer: the run fails with the message of a failed download, the printer is released, and
+// the only violation is the one the printer's slowness forces on the tool.
+TEST_F(SimUpdateTest, PrinterSlowerThanTheToolOrRefusingATransfer) {
+  const struct {
+    const char* name;
+    void (*setup)(sim::SimConfig&);
+    uint32_t message;
+    std::vector<sim::ViolationKind> forced;
+  } cases[] = {
+      {"erase longer than the 10 s wait",
+       [](sim::SimConfig& c) { c.printer.eraseMs = 10101; },
+       IDS_FAILED,
+       {sim::ViolationKind::kEraseRunning}},
+      {"version reply later than the 1 s wait",
+       [](sim::SimConfig& c) { c.printer.versionReplyMs = 1001; },
+       IDS_VERSION_FAILED,
+       {sim::ViolationKind::kReadEarly}},
+      {"DATA2's transfer refused",
+       [](sim::SimConfig& c) { c.printer.refusedTransfers = "t"; },
+       IDS_FAILED,
+       {}},
+      {"erase and reply just within the waits",
+       [](sim::SimConfig& c) {
+         c.printer.eraseMs = 10100;
+         c.printer.versionReplyMs = 1000;
+       },
+       IDS_SUCCESS,
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimConfig config;
+    c.setup(config);
+    const FakeKeys keys(false, false);
+    view.messages.clear();
+    CUpdateProcedure& procedure = Make(config, keys);
+    procedure.OnDownload();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].message.stringId, c.message);
+    EXPECT_EQ(test::LeaveCount(Trace()), 1u);
+    std::vector<sim::ViolationKind> kinds;
+    for (const auto& v : sim::ByHost(sim::SimBus::Instance().Violations())) kinds.push_back(v.kind);
+    kinds.erase(std::unique(kinds.begin(), kinds.end()), kinds.end());
+    EXPECT_EQ(kinds, c.forced);
+    const bool taken = sim::SimBus::Instance().Printer(0).Versions().data2CheckSum == 0xAF7C;
+    EXPECT_EQ(taken, c.message == IDS_SUCCESS);
+  }
+}
+
+// The check that every run above ends with catches a tool that breaks the printer's rules while
+// the outcome may still look right: each broken variant of the download of DATA1 is found.
+TEST_F(SimUpdateTest, TheViolationCheckCatchesABrokenTool) {
+  enum class Broken {
+    kNoErase,
+    kOtherErase,
+    kShortEraseWait,
+    kFFPadding,
+    kPadTo4096,
+    kOneWrite,
+    kEarlyVersionRead
+  };
+  const struct {
+    const char* name;
+    Broken broken;
+    const char* kind;
+  } cases[] = {
+      {"skips the erase", Broken::kNoErase, "no-erase"},
+      {"erases another data type", Broken::kOtherErase, "no-erase"},
+      {"waits too little after the erase", Broken::kShortEraseWait, "erase-running"},
+      {"pads with 0xFF", Broken::kFFPadding, "padding"},
+      {"pads to 4096", Broken::kPadTo4096, "padding"},
+      {"sends the image in one write", Broken::kOneWrite, "block-size"},
+      {"reads the versions at once", Broken::kEarlyVersionRead, "read-early"},
+  };
+  const auto image = EmbeddedImage(kData1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FakeKeys keys(false, false);
+    Make(sim::SimConfig{}, keys);
+    CPrinterPort port(LinkedImportedDriver(), TheDriverLibrary(), clock);
+    ASSERT_EQ(port.Open(), 1);
+    ASSERT_EQ(port.EnterDownloadMode(), 1);
+    port.Close();
+    clock.Sleep(5100);
+    ASSERT_EQ(port.Open(), 1);
+    if (c.broken != Broken::kNoErase) {
+      ASSERT_EQ(port.SendErase(c.broken == Broken::kOtherErase ? 1 : 0), 1);
+    }
+    clock.Sleep(c.broken == Broken::kShortEraseWait ? 1000 : 10000);
+    ASSERT_EQ(port.SendTransfer(0), 1);
+    const size_t full = image.size() / 4096 * 4096;
+    std::vector<uint8_t> last(image.begin() + static_cast<std::ptrdiff_t>(full), image.end());
+    last.resize(last.size() / 64 * 64 + 64, c.broken == Broken::kFFPadding ? 0xFF : 0x00);
+    if (c.broken == Broken::kPadTo4096) last.resize(4096, 0x00);
+    if (c.broken == Broken::kOneWrite) {
+      std::vector<uint8_t> whole(image.begin(), image.end());
+      whole.resize(full + last.size(), 0x00);
+      EXPECT_EQ(port.Write(whole.data(), static_cast<uint32_t>(whole.size())), whole.size());
+    } else {
+      for (size_t at = 0; at < full; at += 4096)
+        ASSERT_EQ(port.Write(image.data() + at, 4096), 4096u);
+      EXPECT_EQ(port.Write(last.data(), static_cast<uint32_t>(last.size())), last.size());
+    }
+    ASSERT_EQ(port.SendVersionRequest(command::kVersionCode), 1);
+    if (c.broken != Broken::kEarlyVersionRead) clock.Sleep(1000);
+    VersionReport versions{};
+    // The printer takes the bytes off the bus either way; only a read too early fails.
+    EXPECT_EQ(port.ReadVersionReply(versions), c.broken == Broken::kEarlyVersionRead ? 0 : 1);
+    EXPECT_EQ(port.LeaveDownloadMode(), 1);
+    port.Close();
+    EXPECT_NONFATAL_FAILURE(ExpectNoViolations(), c.kind);
+    sim::SimBus::Instance().Clear();
+  }
 }
 
 TEST_F(SimUpdateTest, PressesFollowOneAnotherFromEmptyFields) {

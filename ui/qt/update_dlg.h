@@ -41,7 +41,8 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   // A command of the window menu; 16 to 31 open the about box.
   void OnSysCommand(unsigned command);
 
-  // UpdateView
+  // UpdateView. EnableWindow(false) makes the window refuse the user's input while it keeps its
+  // normal look.
   void RefreshFields(const DisplayFields& fields) override;
   void EnableDownloadButton(bool enable) override;
   void FocusDownloadButton() override;
@@ -59,10 +60,13 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // While the window refuses input: swallows the user's input to it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QLabel* AddStatic(const QString& text, Qt::Alignment align, int x, int y, int width, int height);
   QLabel* AddField(int id, int x, int y);
+  void OpenWindowMenu(const QPoint& globalPos);
 
   platform::Language language_;
   CUpdateProcedure procedure_;
@@ -71,6 +75,8 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   std::array<QLabel*, kImageCount> beforeCheckSum_{};
   std::array<QLabel*, kImageCount> afterVersion_{};
   std::array<QLabel*, kImageCount> afterCheckSum_{};
+  bool refusingInput_ = false;  // EnableWindow(false): input refused, the look kept
+  bool menuOpen_ = false;
 };
 
 }  // namespace zmr::ui
