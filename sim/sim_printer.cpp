@@ -404,6 +404,11 @@ void SimPrinter::FinishTransferLocked() {
   currentBlock_ = 0;
 }
 
+bool SimPrinter::ReplyReady() const {
+  std::lock_guard lock(mutex_);
+  return replyPending_ && clock_.TickCount() - replyAskedAt_ >= replyDelay_;
+}
+
 bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t length,
                       uint32_t& done) {
   done = 0;

@@ -133,6 +133,9 @@ class SimPrinter {
 
   // On the bus now (false while it re-enumerates after a mode switch).
   bool IsPresent();
+  // A reply waits in the IN pipe and is ready to be read. Asking records nothing: an emulated
+  // endpoint uses it to take the reply as soon as the printer has made it.
+  bool ReplyReady() const;
   // Changes every time the printer drops off the bus; a channel notes it when it opens.
   uint32_t Connection() const;
   // How many times the printer has dropped off the bus (device paths may change with it).

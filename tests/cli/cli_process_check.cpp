@@ -26,9 +26,10 @@
 //   --log-match REGEX  a line of the run log ($XDG_STATE_HOME/zmr470-update/zmr470-update.log,
 //                      emptied before the run) matches REGEX
 //   --full-stdout      run with standard output /dev/full (every write fails: no space)
-// When ZMR470_SIM_TRACE names a file (or a check above needs the trace), it is emptied first, and afterwards the simulated printer's
-// trace in it must hold no protocol violation (no line with "VIOLATION").
-// Without --tty, both outputs must be free of control characters (line breaks excepted). With
+// When ZMR470_SIM_TRACE names a file (or a check above needs the trace), it is emptied first, and
+// afterwards the simulated printer's trace in it must hold no protocol violation (no line with
+// "VIOLATION"). Without --tty, both outputs must be free of control characters (line breaks
+// excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
 #include <fcntl.h>
@@ -396,6 +397,12 @@ int main(int argc, char** argv) {
     }
     expect.traceFile = traceFile;
     std::ofstream(expect.traceFile, std::ios::trunc).close();  // to be watched from the start
+  }
+
+  if (expect.noStdout) {
+    // Left by an earlier run of the case: start from no lock file.
+    std::error_code error;
+    std::filesystem::remove(zmr::platform::InstanceLock::PathFor(zmr::kInstanceName), error);
   }
 
   std::string logFile;

@@ -221,7 +221,7 @@ struct EmulatedPrinter::State {
 
   // Moves a reply that the model holds into the endpoint's queue.
   void CollectReply(uint32_t connection) {
-    if (model == nullptr) return;
+    if (model == nullptr || !model->ReplyReady()) return;
     std::vector<uint8_t> reply(4096);
     uint32_t moved = 0;
     if (model->HostRead(connection, reply.data(), static_cast<uint32_t>(reply.size()), moved) &&

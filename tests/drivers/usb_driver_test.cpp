@@ -324,7 +324,8 @@ TEST_F(EmulatedBusTest, AReplyLeftInTheInPipeIsNotTakenForTheNextOne) {
     auto earlier = NewPort();
     ASSERT_EQ(earlier->Open(), 1);
     ASSERT_EQ(earlier->SendVersionRequest(command::kVersionCode), 1);
-  }  // closed with the 48-byte version reply unread
+    clock_.Sleep(1000);  // the reply is made, and its reader has given up
+  }                      // closed with the 48-byte version reply unread
 
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
@@ -366,6 +367,7 @@ TEST_F(EmulatedBusTest, UsbTraceWritesTheSimulatedPrintersLineFormat) {
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);  // the printer's time to make the reply
   VersionReport versions{};
   ASSERT_EQ(port->ReadVersionReply(versions), 1);
   uint8_t nothing[4];
