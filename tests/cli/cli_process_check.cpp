@@ -544,7 +544,10 @@ int main(int argc, char** argv) {
   if (!traceFile.empty()) {
     std::ifstream trace(traceFile);
     for (std::string line; std::getline(trace, line);) {
-      if (line.find(" VIOLATION ") != std::string::npos) Fail("simulated printer: " + line);
+      // One that follows a write the printer itself garbled (corruptwrite) is not the tool's.
+      if (line.find(" VIOLATION ") != std::string::npos &&
+          line.find("(after a write fault)") == std::string::npos)
+        Fail("simulated printer: " + line);
     }
   }
   return failures == 0 ? 0 : 1;
