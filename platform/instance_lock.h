@@ -1,7 +1,8 @@
 #pragma once
-// A named lock that only one process of the user can hold. It lives in a private per-user
-// directory ($XDG_RUNTIME_DIR, else a 0700 folder under /tmp) and is released by the system when
-// the holding process ends, also after a crash.
+// A named lock that only one process of the user can hold, released by the system when the
+// holding process ends, also after a crash. On POSIX it lives in a private per-user directory
+// ($XDG_RUNTIME_DIR, else a 0700 folder under /tmp); on Windows it is a named mutex, which the
+// holder keeps until it ends.
 #include <memory>
 #include <string>
 #include <string_view>
