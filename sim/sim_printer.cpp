@@ -165,6 +165,12 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
   return ok;
 }
 
+uint32_t SimPrinter::PendingReplyLength(uint32_t connection) {
+  std::lock_guard lock(mutex_);
+  if (!PresentLocked() || connection != connection_ || !replyPending_) return 0;
+  return static_cast<uint32_t>(reply_.size());
+}
+
 bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t length,
                       uint32_t& done) {
   done = 0;

@@ -106,6 +106,9 @@ class SimPrinter {
   // off the bus since (a stale handle), even after it has come back.
   bool HostWrite(uint32_t connection, const uint8_t* data, uint32_t length, uint32_t& done);
   bool HostRead(uint32_t connection, uint8_t* buffer, uint32_t length, uint32_t& done);
+  // Length of the reply that a read through `connection` would take now; 0 when there is none
+  // or the read would not reach the printer.
+  uint32_t PendingReplyLength(uint32_t connection);
 
   // On the bus now (false while it re-enumerates after a mode switch).
   bool IsPresent();
