@@ -112,20 +112,20 @@ Handle Server::Register(std::unique_ptr<Channel> channel) {
   char name[96];
   std::snprintf(name, sizeof name, "\\\\.\\pipe\\zmr470-channel-%lu-%u", GetCurrentProcessId(),
                 serial_.fetch_add(1));
-  HANDLE server = CreateNamedPipeA(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED |
-                                             FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                   PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
-                                       PIPE_REJECT_REMOTE_CLIENTS,
-                                   1, kReplyQuota, 0, 0, nullptr);
+  HANDLE server = CreateNamedPipeA(
+      name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+      kReplyQuota, 0, 0, nullptr);
   if (server == INVALID_HANDLE_VALUE) return kInvalidHandle;
-  HANDLE client = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+  HANDLE client =
+      CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE watch = nullptr;
   HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   // A channel that only reads answers a read with nothing in the pipe at once, as a device that
   // does not answer: its end does not wait.
   DWORD mode = PIPE_READMODE_MESSAGE | (channel->ReadsOnly() ? PIPE_NOWAIT : PIPE_WAIT);
-  if (client == INVALID_HANDLE_VALUE || !stop || !SetNamedPipeHandleState(client, &mode, nullptr, nullptr) ||
+  if (client == INVALID_HANDLE_VALUE || !stop ||
+      !SetNamedPipeHandleState(client, &mode, nullptr, nullptr) ||
       !DuplicateHandle(GetCurrentProcess(), client, GetCurrentProcess(), &watch, 0, FALSE,
                        DUPLICATE_SAME_ACCESS)) {
     if (client != INVALID_HANDLE_VALUE) ::CloseHandle(client);
@@ -251,8 +251,8 @@ void Server::Serve(Served* served) {
     DWORD moved = 0;
     DWORD error = 0;
     std::vector<uint8_t> sink(message.size() ? message.size() : 1);
-    const BOOL started = ReadFile(served->server, sink.data(),
-                                  static_cast<DWORD>(message.size()), &moved, &overlapped);
+    const BOOL started = ReadFile(served->server, sink.data(), static_cast<DWORD>(message.size()),
+                                  &moved, &overlapped);
     Finish(served->server, overlapped, served->stop, started, moved, error);
     ::CloseHandle(overlapped.hEvent);
   }

@@ -257,10 +257,9 @@ TEST_F(SimBusTest, TraceFileHasOneLinePerTransfer) {
   std::ifstream stream(file);
   const std::string text((std::istreambuf_iterator<char>(stream)),
                          std::istreambuf_iterator<char>());
-  EXPECT_EQ(text,
-            std::string("25 W PIPE00 4 1b562300\n"
-                        "25 R PIPE01 48 232e0004700033313642 short 10\n") +
-                (kSeesReadsWhenMade ? "25 R PIPE01 48 - failed\n" : ""));
+  EXPECT_EQ(text, std::string("25 W PIPE00 4 1b562300\n"
+                              "25 R PIPE01 48 232e0004700033313642 short 10\n") +
+                      (kSeesReadsWhenMade ? "25 R PIPE01 48 - failed\n" : ""));
   std::remove(file.c_str());
 }
 
