@@ -13,15 +13,14 @@
 
 int main(int argc, char** argv) {
   using namespace zmr;
-  switch (cli::ParseArguments(argc, argv)) {
+  const cli::Arguments arguments = cli::ParseArguments(argc, argv);
+  switch (arguments.command) {
     case cli::Command::Help:
-      std::cout << cli::HelpText() << std::flush;
-      return cli::kExitSuccess;
+      return cli::WriteText(std::cout, std::cerr, cli::HelpText());
     case cli::Command::Version:
-      std::cout << cli::VersionText() << std::flush;
-      return cli::kExitSuccess;
+      return cli::WriteText(std::cout, std::cerr, cli::VersionText());
     case cli::Command::Usage:
-      std::cerr << cli::UsageLine() << "\n" << std::flush;
+      std::cerr << arguments.error << "\n" << cli::TryHelpLine() << "\n" << std::flush;
       return cli::kExitUsage;
     case cli::Command::Run:
       break;
@@ -40,8 +39,8 @@ int main(int argc, char** argv) {
 
   cli::TerminalView view(std::cout, {platform::CanRedrawInPlace(), platform::TerminalColumns});
   const platform::NoKeysDown noKeys;  // the key chord of force mode has no terminal equivalent
-  CUpdateProcedure procedure(view, SystemClock(), noKeys, LinkedImportedDriver(),
-                             TheDriverLibrary(), platform::UserLanguage());
+  CUpdateProcedure procedure(view, {SystemClock(), noKeys, LinkedImportedDriver(),
+                                    TheDriverLibrary(), platform::UserLanguage()});
   procedure.OnDownload();
   return cli::ExitStatusFor(view.ClosingMessage());
 }

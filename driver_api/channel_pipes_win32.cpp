@@ -266,7 +266,8 @@ void Server::PushReplies() {
     if (length == 0) continue;
     std::vector<uint8_t> reply(std::min(length, kReplyQuota));
     uint32_t done = 0;
-    const bool ok = served.channel->Read(reply.data(), static_cast<uint32_t>(reply.size()), done);
+    const bool ok =
+        served.channel->ReadReply(reply.data(), static_cast<uint32_t>(reply.size()), done);
     if (!ok) continue;  // the caller's read finds nothing
     reply.resize(std::min<size_t>(done, reply.size()));
     OVERLAPPED overlapped{};

@@ -27,8 +27,12 @@ class Channel {
   // happen. There a channel that only reads answers a read with nothing ready at once (0 bytes),
   // and the reply that it has ready (ReplyLength bytes; 0 when none) is read and moved into the
   // pipe as soon as a write has made it ready.
+  // ReadReply is that read, made for the pipe when the reply goes into it.
   virtual bool ReadsOnly() { return false; }
   virtual uint32_t ReplyLength() { return 0; }
+  virtual bool ReadReply(uint8_t* buffer, uint32_t length, uint32_t& done) {
+    return Read(buffer, length, done);
+  }
 };
 
 // A channel that exists but moves nothing, such as a device's control channel.

@@ -1,18 +1,46 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running the tool need on Debian 12 (as root or via sudo).
+# Installs what the project needs on Debian 12 (as root or via sudo).
+# Usage: scripts/setup-deps.sh [--run | --package]
+#   (none)     everything: building, running, every test, the checks and the packages (CI)
+#   --run      only what building and running the tool need (scripts/run.sh)
+#   --package  what building and running need, and the Debian packaging tools (scripts/package.sh)
 set -euo pipefail
-packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libusb-1.0-0-dev umockdev libumockdev-dev
-  xvfb xauth fonts-noto-cjk
+
+# Building and running the programs.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n fonts-noto-cjk
+  libusb-1.0-0-dev
 )
-# The Windows build: mingw-w64 cross compilers (posix threads) and the tools for DLLs, and Wine
-# to run its tests (64-bit only). GoogleTest for that target is built from the googletest sources.
-packages+=(
+# The tests, sanitizers, fuzzers, benchmarks and the formatting check.
+test_packages=(
+  clang clang-format libclang-rt-14-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  umockdev libumockdev-dev
+  xvfb xauth
+)
+# The Windows build and its tests: the mingw-w64 cross compilers (posix threads) with the tools
+# for DLLs, and Wine to run the 64-bit tests. GoogleTest for that target is built from the
+# googletest sources (in test_packages).
+windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine64
 )
+# Building and checking the Debian packages.
+package_packages=(
+  dpkg-dev file lintian appstream desktop-file-utils
+)
+
+packages=("${run_packages[@]}")
+case "${1:-}" in
+  --run) ;;
+  --package) packages+=("${package_packages[@]}") ;;
+  "") packages+=("${test_packages[@]}" "${package_packages[@]}" "${windows_packages[@]}") ;;
+  *)
+    echo "usage: scripts/setup-deps.sh [--run | --package]" >&2
+    exit 2
+    ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

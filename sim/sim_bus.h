@@ -70,7 +70,7 @@ struct SimConfig {
   PrinterConfig printer;  // every printer's settings and transfer faults
 
   bool trace = false;          // keep a trace in memory (SimBus::TraceEntries)
-  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16
+  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16 (both)
   std::string traceFile;       // append the trace to this file (ZMR470_SIM_TRACE)
 };
 
@@ -97,6 +97,10 @@ class SimBus {
 
   std::vector<TraceEntry> TraceEntries() const;
   void ClearTrace();
+
+  // The protocol violations of every printer on the bus (printer by printer, oldest first).
+  // ByHost(Violations()) leaves out those that followed a write fault of the printer's own.
+  std::vector<Violation> Violations() const;
 
   // Handles that the simulated libraries opened and that are not closed yet. (Where closing a
   // kernel handle is noticed only when the handles are counted, they are counted first.)

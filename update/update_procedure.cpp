@@ -2,6 +2,7 @@
 
 #include "link/status_query.h"
 #include "protocol/status_report.h"
+#include "update/image_download.h"
 #include "update/string_table.h"
 
 namespace zmr {
@@ -26,16 +27,19 @@ class RunningFlag {
 
 }  // namespace
 
-CUpdateProcedure::CUpdateProcedure(UpdateView& view, Clock& clock, const platform::KeyState& keys,
-                                   const ImportedDriver& imported, const CDriverLibrary& loaded,
-                                   platform::Language language, ImageSet::Source images)
+std::string PortErrorText(const CPrinterPort& port) {
+  return std::string("port ") + Name(port.ErrorCode()) + " (" +
+         std::to_string(static_cast<int>(port.ErrorCode())) + ")";
+}
+
+CUpdateProcedure::CUpdateProcedure(UpdateView& view, const UpdateContext& context)
     : view_(view),
-      clock_(clock),
-      keys_(keys),
-      imported_(imported),
-      loaded_(loaded),
-      language_(language),
-      images_(std::move(images)) {
+      clock_(context.clock),
+      keys_(context.keys),
+      imported_(context.imported),
+      loaded_(context.loaded),
+      language_(context.language),
+      images_(context.images) {
   for (ImageSlot& slot : images_.slots) slot.skip = 0;
   images_.totalTimeWeight = 0;
   images_.SetOwnVersions();
@@ -52,6 +56,7 @@ void CUpdateProcedure::OnDownload() {
   fields_ = DisplayFields{};
   view_.RefreshFields(fields_);
   downloadMode_ = false;
+  lastRun_ = RunResult{};
 
   auto port = std::make_unique<CPrinterPort>(imported_, loaded_, clock_);
   std::unique_ptr<CProgressDlg> download;
@@ -70,6 +75,7 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
                                  std::unique_ptr<CProgressDlg>& download) {
   if (!CheckPrinterCount(port)) return false;
   if (!port.Open()) {
+    Fail(RunReason::kOpenFailed, PortErrorText(port));
     ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
     return false;
   }
@@ -83,6 +89,7 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
   clock_.Sleep(kReopenDelayMs);
   if (!port.Open()) {
     // Nothing more can reach the printer; the message asks for a power cycle.
+    Fail(RunReason::kReopenFailed, PortErrorText(port));
     ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
     downloadMode_ = false;
     return false;
@@ -90,6 +97,7 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
 
   if (!force && !CheckVersion(port)) return false;
   if (!BuildImages()) {
+    Fail(RunReason::kImagesInvalid);
     ReleasePrinter(port);
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
     return false;
@@ -120,6 +128,8 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
 int CUpdateProcedure::CheckPrinterCount(CPrinterPort& port) {
   const int count = port.GetPrinterCount();
   if (count == 1) return 1;
+  Fail(count <= 0 ? RunReason::kNoPrinter : RunReason::kTwoOrMorePrinters,
+       std::to_string(count) + " found");
   ShowMessage(count <= 0 ? IDS_NOT_CONNECTED : IDS_TWO_PRINTERS, MessageTitle::Error,
               MessageIcon::Warning);
   return 0;
@@ -128,17 +138,22 @@ int CUpdateProcedure::CheckPrinterCount(CPrinterPort& port) {
 int CUpdateProcedure::CheckPrinterStatus(CPrinterPort& port) {
   StatusReport report{};
   CStatusQuery query;
-  if (WaitWhileBusy(port, query, 0, report, true) != 0) {
+  const StatusError status = WaitWhileBusy(port, query, 0, report, true);
+  if (status != StatusError::kNone) {
+    Fail(status == StatusError::kStillBusy ? RunReason::kStillBusy : RunReason::kStatusNotRead,
+         std::string("status ") + Name(status) + " (" + std::to_string(Code(status)) + ")");
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
   // The second unit counts only when the printer says it has one; printing wins over error.
   const bool second = HasSecondUnit(report);
   if (IsUnitPrinting(report.unit1Head) || (second && IsUnitPrinting(report.unit2Head))) {
+    Fail(RunReason::kPrinting);
     ShowMessage(IDS_PRINTING, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
   if (IsUnitInError(report.unit1Head) || (second && IsUnitInError(report.unit2Head))) {
+    Fail(RunReason::kPrinterError);
     ShowMessage(IDS_PRINTER_ERROR, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
@@ -147,15 +162,22 @@ int CUpdateProcedure::CheckPrinterStatus(CPrinterPort& port) {
 
 int CUpdateProcedure::SwitchToDownloadMode(CPrinterPort& port) {
   if (!port.EnterDownloadMode()) {
+    Fail(RunReason::kModeSwitchNotSent, PortErrorText(port));
     ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
     return 0;
   }
   std::unique_ptr<CProgressDlg> progress = ShowProgress(IDS_INITIALIZING);
   progress->SetMessageId(IDS_PLEASE_WAIT);
   progress->StartEstimate(clock_.TickCount(), kModeSwitchWaitMs);
-  PacedWait(kModeSwitchWaitMs, progress.get(), kModeSwitchStepMs);
+  PacedWait(clock_, kModeSwitchWaitMs, progress.get(), kModeSwitchStepMs);
   progress->SetPosition(100);
   return 1;
+}
+
+void CUpdateProcedure::Fail(RunReason reason, std::string detail) {
+  if (lastRun_.reason != RunReason::kSuccess) return;
+  lastRun_.reason = reason;
+  lastRun_.detail = std::move(detail);
 }
 
 void CUpdateProcedure::ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon) {
@@ -165,6 +187,7 @@ void CUpdateProcedure::ShowMessage(uint32_t stringId, MessageTitle title, Messag
 
 void CUpdateProcedure::ShowText(uint32_t stringId, std::string text, MessageTitle title,
                                 MessageIcon icon) {
+  lastRun_.messageId = stringId;
   view_.ShowMessage(Message{stringId, std::move(text), title, icon});
 }
 

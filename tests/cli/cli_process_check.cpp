@@ -14,6 +14,9 @@
 //   --hold-lock        hold the tool's single-instance lock while it runs
 //   --tty              run with standard output and standard error on a pseudo-terminal
 //   --closed-stdout    run with standard output a pipe whose reading end is already closed
+//   --full-stdout      run with standard output /dev/full (every write fails: no space)
+// When ZMR470_SIM_TRACE names a file, it is emptied first, and afterwards the simulated printer's
+// trace in it must hold no protocol violation (no line with "VIOLATION").
 // Without --tty, both outputs must be free of control characters (line breaks excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
@@ -30,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +55,7 @@ struct Expectations {
   bool holdLock = false;
   bool tty = false;
   bool closedStdout = false;
+  bool fullStdout = false;
 };
 
 struct Result {
@@ -126,7 +131,7 @@ void Drain(int outFd, int errFd, Result& result) {
   }
 }
 
-Result Run(char** argv, bool tty, bool closedStdout) {
+Result Run(char** argv, bool tty, bool closedStdout, bool fullStdout) {
   Result result;
   pid_t pid = -1;
   if (tty) {
@@ -153,6 +158,10 @@ Result Run(char** argv, bool tty, bool closedStdout) {
     }
     pid = fork();
     if (pid == 0) {
+      if (fullStdout) {
+        close(out[1]);
+        out[1] = open("/dev/full", O_WRONLY);
+      }
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
       close(out[0]);
@@ -245,6 +254,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.tty = true;
     } else if (arg == "--closed-stdout") {
       expect.closedStdout = true;
+    } else if (arg == "--full-stdout") {
+      expect.fullStdout = true;
     } else {
       std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
       return false;
@@ -277,8 +288,12 @@ int main(int argc, char** argv) {
     }
   }
 
+  const char* traceFile = std::getenv("ZMR470_SIM_TRACE");
+  if (traceFile && *traceFile) std::remove(traceFile);
+
   const auto start = std::chrono::steady_clock::now();
-  const Result result = Run(argv + programIndex, expect.tty, expect.closedStdout);
+  const Result result =
+      Run(argv + programIndex, expect.tty, expect.closedStdout, expect.fullStdout);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
@@ -347,5 +362,11 @@ int main(int argc, char** argv) {
   }
   if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
   if (expect.quiet && !result.err.empty()) Fail("stderr is not empty");
+  if (traceFile && *traceFile) {
+    std::ifstream trace(traceFile);
+    for (std::string line; std::getline(trace, line);) {
+      if (line.find(" VIOLATION ") != std::string::npos) Fail("simulated printer: " + line);
+    }
+  }
   return failures == 0 ? 0 : 1;
 }

@@ -446,7 +446,7 @@ gboolean OnHandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer
 }
 }  // namespace
 
-EmulatedPrinter::EmulatedPrinter(const UsbDeviceSpec& spec, sim::SimPrinter* model)
+EmulatedPrinter::EmulatedPrinter(const UsbDeviceDescription& spec, sim::SimPrinter* model)
     : spec_(spec), state_(std::make_unique<State>()) {
   state_->model = model;
   state_->kernelDriverBound = spec.kernelDriverBound;

@@ -15,19 +15,19 @@
 namespace zmr::test {
 namespace {
 
-UsbDeviceSpec PrinterAt(const char* sysName) {
+UsbDeviceDescription PrinterAt(const char* sysName) {
   return {.sysName = sysName};
 }
-UsbDeviceSpec MakersInterfaceAt(const char* sysName) {
+UsbDeviceDescription MakersInterfaceAt(const char* sysName) {
   return {.sysName = sysName, .interfaceClass = 0xFF};
 }
-UsbDeviceSpec OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
+UsbDeviceDescription OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
   return {.sysName = sysName, .productId = 0x5007, .interfaceClass = interfaceClass};
 }
 
 struct CountCase {
   const char* name;
-  std::vector<UsbDeviceSpec> devices;
+  std::vector<UsbDeviceDescription> devices;
   int listed;    // by libTUsbPrIf
   int openable;  // by libZUsbXpIf
 };
@@ -52,7 +52,7 @@ TEST_F(EmulatedBusTest, CountsTheMatchingPrintersAsTheyComeAndGo) {
   };
   for (const CountCase& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const UsbDeviceSpec& spec : c.devices) Plug(spec);
+    for (const UsbDeviceDescription& spec : c.devices) Plug(spec);
     auto port = NewPort();
     EXPECT_EQ(port->CountListedPrinters(), c.listed);
     EXPECT_EQ(port->CountOpenablePrinters(), c.openable);
@@ -188,7 +188,7 @@ TEST_F(EmulatedBusTest, APrinterHeldByAnotherProgramDoesNotOpenAndLeavesNothingO
   auto port = NewPort();
   EXPECT_EQ(port->GetPrinterCount(), 1) << "counting does not open a listed printer";
   EXPECT_EQ(port->Open(), 0);
-  EXPECT_EQ(port->ErrorCode(), CPrinterPort::kOpenFailed);
+  EXPECT_EQ(port->ErrorCode(), PortError::kOpenFailed);
   EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(OpenDeviceNodes(), 0u);
 }
@@ -203,7 +203,7 @@ TEST_F(EmulatedBusTest, StatusGateAndVersionRequestCrossTheBus) {
 
   CStatusQuery query;
   StatusReport report{};
-  EXPECT_EQ(WaitWhileBusy(*port, query, 0, report, true), 0);
+  EXPECT_EQ(Code(WaitWhileBusy(*port, query, 0, report, true)), 0);
   EXPECT_GE(clock_.ElapsedMs(), 1200u) << "polled while the printer said busy";
   EXPECT_FALSE(IsPrinterBusy(report.stateBytes));
   EXPECT_TRUE(IsUnitPrinting(report.unit1Head));
@@ -235,11 +235,12 @@ TEST_F(EmulatedBusTest, APrinterThatStopsAnsweringFailsTheTransferAfterTheTimeou
   // Nothing was asked, so nothing comes: the read is cancelled when its time is up.
   uint8_t reply[kVersionReplySize] = {};
   EXPECT_EQ(port->Read(reply, sizeof reply), 0u);
-  EXPECT_EQ(port->ErrorCode(), CPrinterPort::kTransferFailed);
+  EXPECT_EQ(port->ErrorCode(), PortError::kTransferFailed);
   EXPECT_EQ(Device(0).Counts().discards, 1);
 
   // The cancelled transfer is over: the pipes still carry the next request and its reply.
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);
   VersionReport versions{};
   EXPECT_EQ(port->ReadVersionReply(versions), 1);
 
@@ -270,6 +271,7 @@ TEST_F(EmulatedBusTest, AfterTheModeSwitchTheOldHandlesFailAtOnceAndAReopenWorks
   clock_.Sleep(Model(0).Config().reenumerationMs);
   ASSERT_EQ(port->Open(), 1);
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);
   VersionReport versions{};
   EXPECT_EQ(port->ReadVersionReply(versions), 1);
   EXPECT_EQ(Model(0).CurrentMode(), sim::Mode::kDownload);

@@ -14,7 +14,7 @@ TEST_F(EmulatedBusTest, CompleteUpdateOfAllThreeImagesEndsInSuccess) {
   sim::SimPrinter& printer = Plug({.sysName = "1-2"});
   RecordingView view;
   const FakeKeys keys(false, false);
-  CUpdateProcedure procedure(view, clock_, keys, imported_, loaded_, platform::Language::English);
+  CUpdateProcedure procedure(view, {clock_, keys, imported_, loaded_, platform::Language::English});
 
   procedure.OnDownload();
 
@@ -36,6 +36,8 @@ TEST_F(EmulatedBusTest, CompleteUpdateOfAllThreeImagesEndsInSuccess) {
     EXPECT_EQ(view.shownFields.afterCheckSum[i], kImages[i].checkSum);
   }
   EXPECT_EQ(printer.CurrentMode(), sim::Mode::kNormal) << "released from download mode";
+  // Every write and read kept to the printer's rules: framing, erase before transfer, timing.
+  for (const sim::Violation& violation : printer.Violations()) ADD_FAILURE() << Describe(violation);
 
   // Every open was closed again, no transfer ran into its timeout, and only the usbfs requests
   // of a printer's life were made.

@@ -5,6 +5,7 @@
 // the sleeps between them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -101,8 +102,21 @@ class SimUpdateTest : public testing::Test {
   }
 
   void TearDown() override {
+    ExpectNoViolations();
     procedure_.reset();
     sim::SimBus::Instance().Clear();
+  }
+
+  // The tool kept to the printer's rules: every write framed, each image erased before it, no
+  // read before its reply was ready or shorter than it. A test of a printer slower than the
+  // tool's waits names the kinds it expects in `allowedViolations`.
+  void ExpectNoViolations() const {
+    for (const sim::Violation& violation : sim::ByHost(sim::SimBus::Instance().Violations())) {
+      if (std::find(allowedViolations.begin(), allowedViolations.end(), violation.kind) ==
+          allowedViolations.end()) {
+        ADD_FAILURE() << "protocol violation: " << sim::Describe(violation);
+      }
+    }
   }
 
   CUpdateProcedure& Make(sim::SimConfig config, const platform::KeyState& keys,
@@ -112,8 +126,9 @@ class SimUpdateTest : public testing::Test {
     config.trace = true;
     config.traceAllBytes = allBytes;
     sim::SimBus::Instance().Reset(config, clock);
-    procedure_ = std::make_unique<CUpdateProcedure>(view, clock, keys, LinkedImportedDriver(),
-                                                    TheDriverLibrary(), language, images);
+    procedure_ = std::make_unique<CUpdateProcedure>(
+        view,
+        UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language, images});
     return *procedure_;
   }
 
@@ -148,6 +163,7 @@ class SimUpdateTest : public testing::Test {
   }
 
   VirtualClock clock{kStartTick};
+  std::vector<sim::ViolationKind> allowedViolations;
   RecordingView view;
   std::vector<Sleep> sleeps;
   std::unique_ptr<CUpdateProcedure> procedure_;
