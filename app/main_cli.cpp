@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
 
   // A reader that goes away (a closed pipe) must not end the process in the middle of an update.
   platform::IgnoreClosedOutput();
+  platform::UseUtf8Output();
 
   const Startup startup = StartUp(TheDriverLibrary());
   if (startup.outcome == StartupOutcome::AlreadyRunning) return cli::kExitAlreadyRunning;

@@ -30,10 +30,22 @@ extern "C" {
 /* Size of the buffers in which texts are exchanged: at most 255 characters and a NUL. */
 #define ZMR_DRIVER_TEXT_SIZE 256
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+/* A DLL names its exports in its module-definition file. */
+#define ZMR_DRIVER_EXPORT
+#elif defined(__GNUC__)
 #define ZMR_DRIVER_EXPORT __attribute__((visibility("default")))
 #else
 #define ZMR_DRIVER_EXPORT
+#endif
+
+/* The calling convention of every entry point. The maker documents none; 64-bit Windows has only
+ * one. For 32-bit Windows the libraries are taken to use the system's own (WINAPI, __stdcall:
+ * the callee removes its arguments), with undecorated export names. */
+#if defined(_WIN32) && defined(__i386__)
+#define ZMR_DRIVER_CALL __stdcall
+#else
+#define ZMR_DRIVER_CALL
 #endif
 
 /* ---- libTUsbPrIf.so (linked) ---------------------------------------------------------------- */
@@ -42,7 +54,7 @@ extern "C" {
  * tool picks its own by the IDs in the device ID text. 0 or less: none. A device is served by one
  * of the two libraries only (the libusb drivers list printer-class devices here and leave the
  * others to libZUsbXpIf), so no printer is counted twice. */
-ZMR_DRIVER_EXPORT int UsbGetDeviceNum(void);
+ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL UsbGetDeviceNum(void);
 
 /* Describes listed device `index` (0 .. UsbGetDeviceNum()-1). The caller passes two zero-filled
  * buffers of ZMR_DRIVER_TEXT_SIZE bytes each. On success it writes into `deviceId` a text that
@@ -51,46 +63,48 @@ ZMR_DRIVER_EXPORT int UsbGetDeviceNum(void);
  * characters followed by its NUL; a library cuts a longer one. (The tool still reads no further
  * than the buffer when a library breaks this rule.)
  * Returns 0 for an index out of range or null buffers. */
-ZMR_DRIVER_EXPORT int UsbGetDeviceInfo(int index, char* deviceId, char* devicePath);
+ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL UsbGetDeviceInfo(int index, char* deviceId, char* devicePath);
 
 /* Opens pipe `pipeName` of the device named by `devicePath` (a text that UsbGetDeviceInfo gave,
  * read up to its NUL or ZMR_DRIVER_TEXT_SIZE bytes). Returns a handle, or -1 when the device is
  * gone, the path is unknown or the pipe does not open. */
-ZMR_DRIVER_EXPORT intptr_t UsbOpenBulk3(const char* pipeName, const char* devicePath);
+ZMR_DRIVER_EXPORT intptr_t ZMR_DRIVER_CALL UsbOpenBulk3(const char* pipeName,
+                                                        const char* devicePath);
 
 /* ---- libZUsbXpIf.so (loaded by name) -------------------------------------------------------- */
 
 /* Sets the vendor ID that the index-based calls below look for. Nonzero when accepted. */
-ZMR_DRIVER_EXPORT int SetVenderID(uint16_t vendorId);
+ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL SetVenderID(uint16_t vendorId);
 
 /* Sets the product IDs that the index-based calls look for: `count` IDs at `productIds`.
  * The result has no meaning; callers ignore it. */
-ZMR_DRIVER_EXPORT int SetProductID(const uint16_t* productIds, int count);
+ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL SetProductID(const uint16_t* productIds, int count);
 
 /* Opens the control channel of matching device `index` (0, 1, 2, ... among the devices with the
  * vendor and product ID set above). `reserved` is 0. Returns a handle or -1. The tool opens it
  * only to count devices and closes it at once. */
-ZMR_DRIVER_EXPORT intptr_t UsbOpenCont(int index, int reserved);
+ZMR_DRIVER_EXPORT intptr_t ZMR_DRIVER_CALL UsbOpenCont(int index, int reserved);
 
 /* Opens pipe `pipeName` of matching device `index`. Returns a handle or -1. */
-ZMR_DRIVER_EXPORT intptr_t UsbOpenBulk(const char* pipeName, int index);
+ZMR_DRIVER_EXPORT intptr_t ZMR_DRIVER_CALL UsbOpenBulk(const char* pipeName, int index);
 
 /* A device control request on `handle`. The tool requires the entry point to exist but never
  * calls it; implementations may refuse every request (return 0). */
-ZMR_DRIVER_EXPORT int UsbDeviceIoControl(intptr_t handle, uint32_t code, const void* in,
-                                         uint32_t inLength, void* out, uint32_t outLength,
-                                         uint32_t* returned);
+ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL UsbDeviceIoControl(intptr_t handle, uint32_t code,
+                                                         const void* in, uint32_t inLength,
+                                                         void* out, uint32_t outLength,
+                                                         uint32_t* returned);
 
 /* Pointer types of the entry points, for binding them by name. */
-typedef int (*UsbGetDeviceNumFn)(void);
-typedef int (*UsbGetDeviceInfoFn)(int, char*, char*);
-typedef intptr_t (*UsbOpenBulk3Fn)(const char*, const char*);
-typedef int (*SetVenderIDFn)(uint16_t);
-typedef int (*SetProductIDFn)(const uint16_t*, int);
-typedef intptr_t (*UsbOpenContFn)(int, int);
-typedef intptr_t (*UsbOpenBulkFn)(const char*, int);
-typedef int (*UsbDeviceIoControlFn)(intptr_t, uint32_t, const void*, uint32_t, void*, uint32_t,
-                                    uint32_t*);
+typedef int(ZMR_DRIVER_CALL* UsbGetDeviceNumFn)(void);
+typedef int(ZMR_DRIVER_CALL* UsbGetDeviceInfoFn)(int, char*, char*);
+typedef intptr_t(ZMR_DRIVER_CALL* UsbOpenBulk3Fn)(const char*, const char*);
+typedef int(ZMR_DRIVER_CALL* SetVenderIDFn)(uint16_t);
+typedef int(ZMR_DRIVER_CALL* SetProductIDFn)(const uint16_t*, int);
+typedef intptr_t(ZMR_DRIVER_CALL* UsbOpenContFn)(int, int);
+typedef intptr_t(ZMR_DRIVER_CALL* UsbOpenBulkFn)(const char*, int);
+typedef int(ZMR_DRIVER_CALL* UsbDeviceIoControlFn)(intptr_t, uint32_t, const void*, uint32_t, void*,
+                                                   uint32_t, uint32_t*);
 
 #ifdef __cplusplus
 }

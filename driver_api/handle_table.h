@@ -4,7 +4,9 @@
 // pipe it opens and returns the handle; the tool then reads, writes and closes it synchronously
 // (platform/handle_io.h), as it would a file handle. There is exactly one table in the process
 // (this library is shared), so handles from a linked and a loaded driver library mix. On Windows
-// the driver libraries return kernel handles instead and this table is not used.
+// the driver libraries return kernel handles instead and this table is not used: there,
+// RegisterChannel hands the channel to a pipe served by a thread (channel_pipes_win32.cpp), and
+// ReadHandle, WriteHandle and CloseHandle do not exist.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,6 +23,16 @@ class Channel {
   virtual ~Channel() = default;
   virtual bool Read(uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
   virtual bool Write(const uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
+  // Where the handles are kernel pipes (Windows) the tool's reads cannot be seen before they
+  // happen. There a channel that only reads answers a read with nothing ready at once (0 bytes),
+  // and the reply that it has ready (ReplyLength bytes; 0 when none) is read and moved into the
+  // pipe as soon as a write has made it ready.
+  // ReadReply is that read, made for the pipe when the reply goes into it.
+  virtual bool ReadsOnly() { return false; }
+  virtual uint32_t ReplyLength() { return 0; }
+  virtual bool ReadReply(uint8_t* buffer, uint32_t length, uint32_t& done) {
+    return Read(buffer, length, done);
+  }
 };
 
 // A channel that exists but moves nothing, such as a device's control channel.
@@ -47,7 +59,7 @@ bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* d
 // Removes the handle and destroys its channel; false for an unknown handle.
 bool CloseHandle(Handle handle);
 
-// Handles registered and not yet closed.
+// Handles registered and not yet closed (on Windows: whose end the caller still holds).
 size_t OpenHandleCount();
 
 }  // namespace zmr::driver_api

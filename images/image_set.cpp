@@ -5,8 +5,13 @@
 
 #include "images/record_stream.h"
 
-// Defined in embedded_data.S, hidden from other modules like there.
+// Defined in embedded_data.S, hidden from other modules like there (on ELF; PE/COFF exports
+// nothing unless asked).
+#if defined(_WIN32)
+#define ZMR_EMBEDDED extern "C" const
+#else
 #define ZMR_EMBEDDED extern "C" [[gnu::visibility("hidden")]] const
+#endif
 ZMR_EMBEDDED uint8_t zmr_image_data1[];
 ZMR_EMBEDDED uint8_t zmr_image_data2[];
 ZMR_EMBEDDED uint8_t zmr_image_data3[];

@@ -1,9 +1,10 @@
 #pragma once
-// A named lock that only one process of the user can hold. It lives in a directory that only the
-// user can write: $XDG_RUNTIME_DIR when that is an absolute path to a directory of the user's with
-// no access for others, else a 0700 folder the tool makes in the user's state folder
-// ($XDG_STATE_HOME/zmr470-update, by default ~/.local/state/zmr470-update). It is released by the
-// system when the holding process ends, also after a crash.
+// A named lock that only one process of the user can hold, released by the system when the
+// holding process ends, also after a crash. On POSIX it lives in a directory that only the user
+// can write: $XDG_RUNTIME_DIR when that is an absolute path to a directory of the user's with no
+// access for others, else a 0700 folder the tool makes in the user's state folder
+// ($XDG_STATE_HOME/zmr470-update, by default ~/.local/state/zmr470-update). On Windows it is a
+// named mutex, which the holder keeps until it ends.
 #include <memory>
 #include <string>
 #include <string_view>

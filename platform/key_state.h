@@ -16,4 +16,12 @@ class NoKeysDown final : public KeyState {
   bool IsDown(Key) const override { return false; }
 };
 
+#ifdef _WIN32
+// The keyboard state of the calling thread as its window messages left it (GetKeyState).
+class SystemKeyState final : public KeyState {
+ public:
+  bool IsDown(Key key) const override;
+};
+#endif
+
 }  // namespace zmr::platform

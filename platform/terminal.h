@@ -14,4 +14,8 @@ size_t TerminalColumns();
 // to it fail instead.
 void IgnoreClosedOutput();
 
+// Text written to standard output is UTF-8: a Windows console is switched to that code page;
+// POSIX terminals need nothing.
+void UseUtf8Output();
+
 }  // namespace zmr::platform

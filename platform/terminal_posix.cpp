@@ -25,4 +25,6 @@ void IgnoreClosedOutput() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+void UseUtf8Output() {}
+
 }  // namespace zmr::platform

@@ -4,6 +4,8 @@
 // POSIX locale the texts are English and LANGUAGE is ignored; in any other locale the first entry
 // of LANGUAGE decides when it is set, else the locale does. Japanese when the deciding name
 // starts with "ja", English otherwise.
+// On Windows it is the user's UI language instead (GetUserDefaultUILanguage): Japanese when its
+// primary language is Japanese, English otherwise.
 namespace zmr::platform {
 
 enum class Language { English, Japanese };

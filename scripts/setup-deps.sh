@@ -20,6 +20,12 @@ test_packages=(
   xvfb xauth
   dbus python3-dbusmock
 )
+# The Windows build and its tests: the mingw-w64 cross compilers (posix threads) with the tools
+# for DLLs, and Wine to run the 64-bit tests. GoogleTest for that target is built from the
+# googletest sources (in test_packages).
+windows_packages=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine64
+)
 # Building and checking the Debian packages.
 package_packages=(
   dpkg-dev file lintian appstream desktop-file-utils
@@ -29,7 +35,7 @@ packages=("${run_packages[@]}")
 case "${1:-}" in
   --run) ;;
   --package) packages+=("${package_packages[@]}") ;;
-  "") packages+=("${test_packages[@]}" "${package_packages[@]}") ;;
+  "") packages+=("${test_packages[@]}" "${package_packages[@]}" "${windows_packages[@]}") ;;
   *)
     echo "usage: scripts/setup-deps.sh [--run | --package]" >&2
     exit 2

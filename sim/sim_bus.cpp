@@ -61,6 +61,12 @@ class SimBus::PipeChannel final : public driver_api::Channel {
     done = 0;
     return out_ && printer_->HostWrite(connection_, buffer, length, done);
   }
+  bool ReadsOnly() override { return !out_; }
+  uint32_t ReplyLength() override { return out_ ? 0 : printer_->PendingReplyLength(connection_); }
+  bool ReadReply(uint8_t* buffer, uint32_t length, uint32_t& done) override {
+    done = 0;
+    return !out_ && printer_->HostReadForPipe(connection_, buffer, length, done);
+  }
 
  private:
   std::shared_ptr<SimPrinter> printer_;

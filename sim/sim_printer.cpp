@@ -120,6 +120,17 @@ bool SimPrinter::HostRead(uint32_t connection, uint8_t* buffer, uint32_t length,
   return Read(&connection, buffer, length, done);
 }
 
+uint32_t SimPrinter::PendingReplyLength(uint32_t connection) {
+  std::lock_guard lock(mutex_);
+  if (!PresentLocked() || connection != connection_ || !replyPending_) return 0;
+  return static_cast<uint32_t>(reply_.size() - std::min(replyOffset_, reply_.size()));
+}
+
+bool SimPrinter::HostReadForPipe(uint32_t connection, uint8_t* buffer, uint32_t length,
+                                 uint32_t& done) {
+  return Read(&connection, buffer, length, done, true);
+}
+
 // What a matching fault does to a transfer that would otherwise move `deliver` bytes.
 void SimPrinter::ApplyFault(const Fault* fault, bool& ok, uint32_t& deliver, uint32_t& delay,
                             uint32_t& corruptAt) {
@@ -409,8 +420,8 @@ bool SimPrinter::ReplyReady() const {
   return replyPending_ && clock_.TickCount() - replyAskedAt_ >= replyDelay_;
 }
 
-bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t length,
-                      uint32_t& done) {
+bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t length, uint32_t& done,
+                      bool whenReady) {
   done = 0;
   std::vector<uint8_t> reply;
   uint32_t deliver = 0;
@@ -426,7 +437,7 @@ bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t leng
       if (!replyPending_) {
         ViolateLocked(ViolationKind::kReadNothing,
                       "a read of " + std::to_string(length) + " bytes with no request to answer");
-      } else if (waited < replyDelay_) {
+      } else if (!whenReady && waited < replyDelay_) {
         ViolateLocked(ViolationKind::kReadEarly,
                       "a read " + std::to_string(waited) +
                           " ms after the version request; the reply is ready after " +

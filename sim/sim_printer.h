@@ -130,6 +130,12 @@ class SimPrinter {
   // off the bus since (a stale handle), even after it has come back.
   bool HostWrite(uint32_t connection, const uint8_t* data, uint32_t length, uint32_t& done);
   bool HostRead(uint32_t connection, uint8_t* buffer, uint32_t length, uint32_t& done);
+  // For handles whose reads the printer cannot see before they happen (kernel pipes): the length
+  // of the reply pending for `connection` (0 when there is none or a read would not reach the
+  // printer), and the read that takes it at once for the pipe, as a read made when the reply is
+  // ready (the host's own wait before its read is not on record).
+  uint32_t PendingReplyLength(uint32_t connection);
+  bool HostReadForPipe(uint32_t connection, uint8_t* buffer, uint32_t length, uint32_t& done);
 
   // On the bus now (false while it re-enumerates after a mode switch).
   bool IsPresent();
@@ -166,7 +172,8 @@ class SimPrinter {
   enum class Parse { kKind, kAddress, kLength, kData, kSum, kEnd, kDiscard };
 
   bool Write(const uint32_t* connection, const uint8_t* data, uint32_t length, uint32_t& done);
-  bool Read(const uint32_t* connection, uint8_t* buffer, uint32_t length, uint32_t& done);
+  bool Read(const uint32_t* connection, uint8_t* buffer, uint32_t length, uint32_t& done,
+            bool whenReady = false);
   bool PresentLocked();
   // One write as it reached the printer: `hostBytes` as the host sent them, `bytes` as they
   // arrived (`delivered` of them; changed by a corrupting fault).

@@ -6,15 +6,15 @@ using zmr::sim::SimBus;
 
 extern "C" {
 
-int UsbGetDeviceNum(void) {
+int ZMR_DRIVER_CALL UsbGetDeviceNum(void) {
   return SimBus::Instance().DeviceCount();
 }
 
-int UsbGetDeviceInfo(int index, char* deviceId, char* devicePath) {
+int ZMR_DRIVER_CALL UsbGetDeviceInfo(int index, char* deviceId, char* devicePath) {
   return SimBus::Instance().DeviceInfo(index, deviceId, devicePath) ? 1 : 0;
 }
 
-intptr_t UsbOpenBulk3(const char* pipeName, const char* devicePath) {
+intptr_t ZMR_DRIVER_CALL UsbOpenBulk3(const char* pipeName, const char* devicePath) {
   return SimBus::Instance().OpenByPath(pipeName, devicePath);
 }
 

@@ -1,0 +1,51 @@
+# Tests of the Windows build: GoogleTest built for the target from Debian's sources, and every
+# test program run under Wine through CTest (CMAKE_CROSSCOMPILING_EMULATOR).
+#
+# A process start under Wine costs up to a few seconds, so each test program is one CTest test
+# (no discovery of cases), and one persistent wineserver serves the whole run (fixture `wine`).
+if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found in /usr/src/googletest (package googletest)")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest's own code is built with its own flags, not with our warnings as errors.
+foreach(target gtest gtest_main gmock gmock_main)
+  set_property(TARGET ${target} PROPERTY COMPILE_OPTIONS "")
+endforeach()
+
+include(GoogleTest)
+
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  set(ZMR_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh ${ZMR_WINEPREFIX})
+  add_test(NAME wine.start COMMAND ${ZMR_WINE_RUN} --start-server)
+  add_test(NAME wine.stop COMMAND ${ZMR_WINE_RUN} --stop-server)
+  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# A Windows path of the build machine's folder as Wine sees it (drive Z: is the root).
+function(zmr_wine_path out path)
+  string(REPLACE "/" "\\" path "${path}")
+  set(${out} "Z:${path}" PARENT_SCOPE)
+endfunction()
+zmr_wine_path(ZMR_SIM_LIB_WINE_PATH ${ZMR_SIM_LIB_DIR})
+
+# What every test of this build needs: the Wine server, and the simulated driver libraries on
+# the DLL search path (as the library path does on Linux).
+function(zmr_windows_test name)
+  set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED wine)
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "WINEPATH=${ZMR_SIM_LIB_WINE_PATH}")
+endfunction()
+
+# Replaces GoogleTest's discovery: the whole program is one test.
+function(gtest_discover_tests target)
+  cmake_parse_arguments(ARG "" "DISCOVERY_TIMEOUT;TEST_PREFIX;TEST_SUFFIX" "PROPERTIES;EXTRA_ARGS"
+                        ${ARGN})
+  target_compile_options(${target} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/windows/posix_env.h)
+  add_test(NAME ${target} COMMAND ${target} ${ARG_EXTRA_ARGS})
+  if(ARG_PROPERTIES)
+    set_tests_properties(${target} PROPERTIES ${ARG_PROPERTIES})
+  endif()
+  zmr_windows_test(${target})
+endfunction()
