@@ -11,16 +11,31 @@ std::string InstanceLock::PathFor(std::string_view name) {
   return std::string(name);  // the mutex's name in the session's namespace
 }
 
-std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view name) {
+InstanceLock::Attempt InstanceLock::TryAcquire(std::string_view name) {
+  Attempt attempt;
   const std::string text(name);
   HANDLE mutex = CreateMutexA(nullptr, TRUE, text.c_str());
-  if (!mutex) return nullptr;
+  if (!mutex) {
+    // A name taken by an object of another kind, or one this user may not open, is held by
+    // someone else as far as this process can tell.
+    attempt.outcome = GetLastError() == ERROR_ACCESS_DENIED ? Outcome::kHeldElsewhere
+                                                            : Outcome::kUnavailable;
+    attempt.problem = "CreateMutex failed with error " + std::to_string(GetLastError());
+    return attempt;
+  }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(mutex);
-    return nullptr;
+    attempt.outcome = Outcome::kHeldElsewhere;
+    return attempt;
   }
   // The handle is deliberately kept open for the life of the process.
-  return std::unique_ptr<InstanceLock>(new InstanceLock(-1));
+  attempt.outcome = Outcome::kAcquired;
+  attempt.lock.reset(new InstanceLock(-1));
+  return attempt;
+}
+
+std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view name) {
+  return TryAcquire(name).lock;
 }
 
 InstanceLock::~InstanceLock() = default;

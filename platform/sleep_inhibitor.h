@@ -2,7 +2,7 @@
 // Keeping the machine from sleeping, shutting down or going idle while the printer is in download
 // mode: on Linux a lock of the login manager (systemd-logind's Inhibit over the system bus, mode
 // "block" for sleep, shutdown and idle), held as the descriptor it hands out; on Windows the
-// thread's execution state would serve (not implemented there yet).
+// thread's execution state (sleep only: holding a shutdown needs the desktop tool's window).
 #include <memory>
 #include <string>
 
