@@ -6,7 +6,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
-  xvfb xauth fonts-noto-cjk
+  xvfb xauth fonts-noto-cjk openbox locales
 )
 missing=()
 for p in "${packages[@]}"; do
