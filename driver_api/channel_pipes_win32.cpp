@@ -7,12 +7,15 @@
 //   message. The server first looks at it without taking it, hands it to the channel, moves any
 //   reply that is now ready into the pipes of the channels that hold one, and only then takes it:
 //   the caller's write succeeds. When the channel fails the write or moves less than all of it,
-//   the server disconnects the pipe instead, and the caller's WriteFile fails with 0 bytes (so a
-//   short write shows as a failed one); every later transfer on that handle fails too.
+//   the server cancels the caller's waiting WriteFile instead (CancelSynchronousIo on the thread
+//   that opened the channel, which is the one that waits), so that it fails with 0 bytes and the
+//   message is gone: a short write shows as a failed one, and the pipe goes on working. Should
+//   there be no such write to cancel, the pipe is disconnected and every later transfer fails.
 // - A read by the caller cannot be seen before it happens. A reply is therefore put into the
 //   pipe when it becomes ready (after the write that asked for it): what the channel's Read gave,
-//   whole or short, as one message, or an empty message when its Read failed, which the caller's
-//   ReadFile returns as 0 bytes. A read with no reply on its way waits.
+//   whole or short, as one message; nothing when its Read failed. The end of a channel that only
+//   reads does not wait: a read with nothing in the pipe fails at once with 0 bytes, like a
+//   device that does not answer (and the channel does not see that read).
 // - The server keeps a duplicate of the caller's handle, so that it can tell at once whether the
 //   caller still holds its end (the object's handle count); that is what OpenHandleCount counts.
 //   Channels whose caller has closed its end are released at the next RegisterChannel or
@@ -41,6 +44,7 @@ struct Served {
   HANDLE server = INVALID_HANDLE_VALUE;  // overlapped
   HANDLE watch = nullptr;                // our duplicate of the caller's handle
   HANDLE stop = nullptr;                 // set to end the thread
+  DWORD opener = 0;                      // the thread that opened the channel
   std::thread thread;
   std::atomic<bool> broken{false};  // disconnected after a failed write
 };
@@ -108,18 +112,20 @@ Handle Server::Register(std::unique_ptr<Channel> channel) {
   char name[96];
   std::snprintf(name, sizeof name, "\\\\.\\pipe\\zmr470-channel-%lu-%u", GetCurrentProcessId(),
                 serial_.fetch_add(1));
-  HANDLE server = CreateNamedPipeA(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED |
-                                             FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                   PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT |
-                                       PIPE_REJECT_REMOTE_CLIENTS,
-                                   1, kReplyQuota, 0, 0, nullptr);
+  HANDLE server = CreateNamedPipeA(
+      name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+      kReplyQuota, 0, 0, nullptr);
   if (server == INVALID_HANDLE_VALUE) return kInvalidHandle;
-  HANDLE client = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+  HANDLE client =
+      CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   HANDLE watch = nullptr;
   HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  DWORD mode = PIPE_READMODE_MESSAGE;
-  if (client == INVALID_HANDLE_VALUE || !stop || !SetNamedPipeHandleState(client, &mode, nullptr, nullptr) ||
+  // A channel that only reads answers a read with nothing in the pipe at once, as a device that
+  // does not answer: its end does not wait.
+  DWORD mode = PIPE_READMODE_MESSAGE | (channel->ReadsOnly() ? PIPE_NOWAIT : PIPE_WAIT);
+  if (client == INVALID_HANDLE_VALUE || !stop ||
+      !SetNamedPipeHandleState(client, &mode, nullptr, nullptr) ||
       !DuplicateHandle(GetCurrentProcess(), client, GetCurrentProcess(), &watch, 0, FALSE,
                        DUPLICATE_SAME_ACCESS)) {
     if (client != INVALID_HANDLE_VALUE) ::CloseHandle(client);
@@ -133,6 +139,7 @@ Handle Server::Register(std::unique_ptr<Channel> channel) {
   served.server = server;
   served.watch = watch;
   served.stop = stop;
+  served.opener = GetCurrentThreadId();
   served.thread = std::thread(&Server::Serve, this, &served);
   return reinterpret_cast<Handle>(client);
 }
@@ -204,6 +211,15 @@ bool Server::TakeMessage(Served& served, std::vector<uint8_t>& message) {
   return true;
 }
 
+// Ends the caller's write that waits for the server to take it: the caller's WriteFile fails.
+bool CancelCallerWrite(const Served& served) {
+  HANDLE thread = OpenThread(THREAD_TERMINATE, FALSE, served.opener);
+  if (!thread) return false;
+  const bool cancelled = CancelSynchronousIo(thread) != FALSE;
+  ::CloseHandle(thread);
+  return cancelled;
+}
+
 void Server::Serve(Served* served) {
   std::vector<uint8_t> message;
   for (;;) {
@@ -222,9 +238,11 @@ void Server::Serve(Served* served) {
       PushReplies();
     }
     if (!accepted) {
-      // The caller's WriteFile fails with 0 bytes.
-      DisconnectNamedPipe(served->server);
-      served->broken = true;
+      // The caller's WriteFile fails with 0 bytes and its message goes.
+      if (!CancelCallerWrite(*served)) {
+        DisconnectNamedPipe(served->server);
+        served->broken = true;
+      }
       continue;
     }
     // Take the message: the caller's WriteFile returns with all of it written.
@@ -233,8 +251,8 @@ void Server::Serve(Served* served) {
     DWORD moved = 0;
     DWORD error = 0;
     std::vector<uint8_t> sink(message.size() ? message.size() : 1);
-    const BOOL started = ReadFile(served->server, sink.data(),
-                                  static_cast<DWORD>(message.size()), &moved, &overlapped);
+    const BOOL started = ReadFile(served->server, sink.data(), static_cast<DWORD>(message.size()),
+                                  &moved, &overlapped);
     Finish(served->server, overlapped, served->stop, started, moved, error);
     ::CloseHandle(overlapped.hEvent);
   }
@@ -249,7 +267,8 @@ void Server::PushReplies() {
     std::vector<uint8_t> reply(std::min(length, kReplyQuota));
     uint32_t done = 0;
     const bool ok = served.channel->Read(reply.data(), static_cast<uint32_t>(reply.size()), done);
-    reply.resize(ok ? std::min<size_t>(done, reply.size()) : 0);
+    if (!ok) continue;  // the caller's read finds nothing
+    reply.resize(std::min<size_t>(done, reply.size()));
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!overlapped.hEvent) continue;

@@ -23,9 +23,11 @@ class Channel {
   virtual ~Channel() = default;
   virtual bool Read(uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
   virtual bool Write(const uint8_t* buffer, uint32_t length, uint32_t& done) = 0;
-  // Length of the reply that the device has ready for the next Read; 0 when none. Where the
-  // tool's reads cannot be seen before they happen (a kernel pipe on Windows), the reply is read
-  // with this length and moved into the pipe as soon as it is ready after a write.
+  // Where the handles are kernel pipes (Windows) the tool's reads cannot be seen before they
+  // happen. There a channel that only reads answers a read with nothing ready at once (0 bytes),
+  // and the reply that it has ready (ReplyLength bytes; 0 when none) is read and moved into the
+  // pipe as soon as a write has made it ready.
+  virtual bool ReadsOnly() { return false; }
   virtual uint32_t ReplyLength() { return 0; }
 };
 

@@ -6,7 +6,7 @@ namespace zmr::platform {
 
 Language UserLanguage() {
   return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::Japanese
-                                                                     : Language::English;
+                                                                    : Language::English;
 }
 
 }  // namespace zmr::platform

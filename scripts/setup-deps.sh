@@ -8,6 +8,11 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev
   xvfb xauth fonts-noto-cjk openbox locales
 )
+# The Windows build: mingw-w64 cross compilers (posix threads) and the tools for DLLs, and Wine
+# to run its tests (64-bit only). GoogleTest for that target is built from the googletest sources.
+packages+=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine64
+)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -30,7 +30,15 @@ if [ ! -f "$prefix/.zmr-ready" ]; then
 fi
 
 case "${1:-}" in
-  --start-server) exec "$wineserver" -p ;;
+  # The server leaves the foreground by itself; it must not hold CTest's output open. When one
+  # already runs for the prefix, that one serves.
+  # The prefix's own services start with the first program and live as long as the server: start
+  # them here, so that they do not hold a test's output open.
+  --start-server)
+    "$wineserver" -p </dev/null >/dev/null 2>&1 || true
+    "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+    exit 0
+    ;;
   --stop-server) "$wineserver" -k || true; exit 0 ;;
 esac
 exec "$wine" "$@"

@@ -60,6 +60,7 @@ class SimBus::PipeChannel final : public driver_api::Channel {
     done = 0;
     return out_ && printer_->HostWrite(connection_, buffer, length, done);
   }
+  bool ReadsOnly() override { return !out_; }
   uint32_t ReplyLength() override { return out_ ? 0 : printer_->PendingReplyLength(connection_); }
 
  private:

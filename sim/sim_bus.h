@@ -20,6 +20,18 @@
 
 namespace zmr::sim {
 
+// What the printers can see of the tool's transfers. Where the handles are kernel pipes
+// (Windows), a write that a printer takes only in part fails whole (0 bytes), a reply is read and
+// traced when it goes into the pipe after its request (not when the tool reads it), and a read
+// with no reply to take is not seen at all.
+#ifdef _WIN32
+inline constexpr bool kSeesShortWrites = false;
+inline constexpr bool kSeesReadsWhenMade = false;
+#else
+inline constexpr bool kSeesShortWrites = true;
+inline constexpr bool kSeesReadsWhenMade = true;
+#endif
+
 // A pipe open that fails: opens of `pipe` ("PIPE00", "PIPE01", or "" for both) of any printer
 // through `via`; the first `after` such opens of each printer still succeed.
 struct OpenFault {
@@ -86,8 +98,12 @@ class SimBus {
   std::vector<TraceEntry> TraceEntries() const;
   void ClearTrace();
 
-  // Handles that the simulated libraries opened and that are not closed yet.
-  size_t OpenHandleCount() const { return openHandles_.load(); }
+  // Handles that the simulated libraries opened and that are not closed yet. (Where closing a
+  // kernel handle is noticed only when the handles are counted, they are counted first.)
+  size_t OpenHandleCount() const {
+    driver_api::OpenHandleCount();
+    return openHandles_.load();
+  }
 
   // ---- What the driver libraries call (configure from the environment first if needed). ----
   int DeviceCount();
