@@ -1,27 +1,50 @@
 // zmr470-update-cli: the press of Download, once, with the progress on the terminal.
 #include <iostream>
+#include <string>
 
+#include "app/run_guard.h"
 #include "app/startup.h"
 #include "link/imported_driver.h"
 #include "platform/clock.h"
 #include "platform/key_state.h"
+#include "platform/run_log_file.h"
+#include "platform/standard_streams.h"
 #include "platform/terminal.h"
 #include "platform/ui_language.h"
 #include "ui/cli/cli_options.h"
 #include "ui/cli/terminal_view.h"
 #include "update/update_procedure.h"
 
+namespace {
+
+// Said once on standard error when a request to stop arrives while the printer is in download
+// mode. Written in one call from the hold's own thread.
+void SayCannotInterrupt(zmr::platform::Language language, uint32_t secondsLeft) {
+  const std::string seconds = std::to_string(secondsLeft);
+  const std::string text =
+      language == zmr::platform::Language::Japanese
+          ? "\nプリンターがダウンロードモードのため、今は中断できません。残り約" + seconds +
+                "秒で終わります。\n"
+          : "\nThe update cannot be interrupted now: the printer is in download mode. About " +
+                seconds + " s left.\n";
+  std::cerr.write(text.data(), static_cast<std::streamsize>(text.size()));
+  std::cerr.flush();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace zmr;
-  switch (cli::ParseArguments(argc, argv)) {
+  // Before anything opens a file: a closed standard stream must not take the next descriptor.
+  platform::OpenMissingStandardStreams();
+  const cli::Arguments arguments = cli::ParseArguments(argc, argv);
+  switch (arguments.command) {
     case cli::Command::Help:
-      std::cout << cli::HelpText() << std::flush;
-      return cli::kExitSuccess;
+      return cli::WriteText(std::cout, std::cerr, cli::HelpText());
     case cli::Command::Version:
-      std::cout << cli::VersionText() << std::flush;
-      return cli::kExitSuccess;
+      return cli::WriteText(std::cout, std::cerr, cli::VersionText());
     case cli::Command::Usage:
-      std::cerr << cli::UsageLine() << "\n" << std::flush;
+      std::cerr << arguments.error << "\n" << cli::TryHelpLine() << "\n" << std::flush;
       return cli::kExitUsage;
     case cli::Command::Run:
       break;
@@ -38,10 +61,29 @@ int main(int argc, char** argv) {
     return cli::kExitDriverNotFound;
   }
 
+  const platform::Language language = platform::UserLanguage();
+  if (!startup.lockProblem.empty()) {
+    std::cerr << "zmr470-update-cli: " << startup.lockProblem << "\n" << std::flush;
+  }
+
+  // While the printer is in download mode, Ctrl-C, SIGTERM and SIGHUP wait for its release; the
+  // run then ends as it would have, and the exit status is that of its outcome.
+  RunGuard guard(SystemClock(), {"zmr470-update-cli", language,
+                                 [language](int, uint32_t secondsLeft) {
+                                   SayCannotInterrupt(language, secondsLeft);
+                                 },
+                                 platform::RunLogPath()});
+  AddProgramHeader(guard, "zmr470-update-cli", LinkedImportedDriver(), TheDriverLibrary());
+  if (!startup.lockProblem.empty()) guard.AddHeaderLine(startup.lockProblem);
+
   cli::TerminalView view(std::cout, {platform::CanRedrawInPlace(), platform::TerminalColumns});
   const platform::NoKeysDown noKeys;  // the key chord of force mode has no terminal equivalent
-  CUpdateProcedure procedure(view, SystemClock(), noKeys, LinkedImportedDriver(),
-                             TheDriverLibrary(), platform::UserLanguage());
+  CUpdateProcedure procedure(view, {SystemClock(), noKeys, LinkedImportedDriver(),
+                                    TheDriverLibrary(), language, EmbeddedImage, &guard});
   procedure.OnDownload();
-  return cli::ExitStatusFor(view.ClosingMessage());
+  const int status = cli::ExitStatusFor(view.ClosingMessage());
+  if (status != cli::kExitSuccess && !guard.WrittenLog().empty()) {
+    std::cerr << "Run log: " << guard.WrittenLog() << "\n" << std::flush;
+  }
+  return status;
 }

@@ -37,8 +37,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
 
   const zmr::platform::SystemKeyState keys;  // force mode: Shift and K held at the press
-  zmr::ui::CUpdateDlg window(instance, zmr::SystemClock(), keys, zmr::LinkedImportedDriver(),
-                             zmr::TheDriverLibrary(), language);
+  zmr::ui::CUpdateDlg window(instance, {zmr::SystemClock(), keys, zmr::LinkedImportedDriver(),
+                                        zmr::TheDriverLibrary(), language});
   window.DoModal();
   // The driver library is released when the process's holder is destroyed at exit.
   return 0;

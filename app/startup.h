@@ -2,6 +2,7 @@
 // What both front ends do before they show anything: take the single-instance lock and bind the
 // driver library that is loaded by name.
 #include <memory>
+#include <string>
 
 #include "link/driver_library.h"
 #include "platform/instance_lock.h"
@@ -15,8 +16,8 @@ inline constexpr const char* kDriverNotFoundText = "WUsbXpIf.dll Not Found";
 inline constexpr const char* kDriverNotFoundTitle = "Error";
 
 enum class StartupOutcome {
-  Ready,           // lock held, all five entry points bound
-  AlreadyRunning,  // another instance holds the lock (or it cannot be made): end silently
+  Ready,           // all five entry points bound; the lock held, or see lockProblem
+  AlreadyRunning,  // another instance holds the lock: end silently
   DriverNotFound,  // show kDriverNotFoundText, then end
 };
 
@@ -24,6 +25,10 @@ struct Startup {
   StartupOutcome outcome;
   // Held for the life of the process once taken; the system frees it when the process ends.
   std::unique_ptr<platform::InstanceLock> lock;
+  // Set when the lock could not be made for a reason other than another instance (no private
+  // folder for it, a file that does not open): the program says so and goes on without it, as a
+  // broken lock must not keep the user from updating the printer.
+  std::string lockProblem;
 };
 
 // Takes the lock, then binds `library` (when it is not bound yet).

@@ -6,10 +6,10 @@
  *   - libZUsbXpIf.so, which the tool loads by name at start-up: it is told the vendor and product
  *     ID and opens a pipe by device index.
  *
- * Handles: on POSIX every handle returned here is an entry of the process's handle table
- * (driver_api/handle_table.h); on Windows it is a kernel handle that ReadFile, WriteFile and
- * CloseHandle accept. The tool reads, writes and closes it that way and never hands it back to
- * the library. -1 (ZMR_INVALID_HANDLE) means "not opened". A pipe name is
+ * Handles: the tool reads, writes and closes every handle returned here synchronously, as it
+ * would a file, and never hands it back to the library. On POSIX a handle is an entry of the
+ * process's handle table (driver_api/handle_table.h); on Windows it is a kernel handle for
+ * ReadFile, WriteFile and CloseHandle. -1 (ZMR_INVALID_HANDLE) means "not opened". A pipe name is
  * "PIPE00" (bulk OUT, host to printer) or "PIPE01" (bulk IN, printer to host).
  *
  * Common rules for every entry point: it is called on one thread at a time; it never shows
@@ -59,8 +59,9 @@ ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL UsbGetDeviceNum(void);
 /* Describes listed device `index` (0 .. UsbGetDeviceNum()-1). The caller passes two zero-filled
  * buffers of ZMR_DRIVER_TEXT_SIZE bytes each. On success it writes into `deviceId` a text that
  * contains "USB\VID_xxxx&PID_xxxx" (hexadecimal IDs of the device) and into `devicePath` a text
- * that names the device for UsbOpenBulk3, and returns nonzero. It writes at most
- * ZMR_DRIVER_TEXT_SIZE bytes into each buffer; the caller does not rely on a terminating NUL.
+ * that names the device for UsbOpenBulk3, and returns nonzero. Each text is at most 255
+ * characters followed by its NUL; a library cuts a longer one. (The tool still reads no further
+ * than the buffer when a library breaks this rule.)
  * Returns 0 for an index out of range or null buffers. */
 ZMR_DRIVER_EXPORT int ZMR_DRIVER_CALL UsbGetDeviceInfo(int index, char* deviceId, char* devicePath);
 

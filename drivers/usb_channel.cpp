@@ -1,5 +1,7 @@
 #include "drivers/usb_channel.h"
 
+#include "drivers/usb_trace.h"
+
 #include <algorithm>
 #include <climits>
 #include <utility>
@@ -42,6 +44,7 @@ class BulkChannel final : public driver_api::Channel {
     // A halted endpoint stays halted until cleared; clear it so that the printer can be talked
     // to again once the caller has dealt with the failure.
     if (result == LIBUSB_ERROR_PIPE) libusb_clear_halt(device_->Handle(), endpoint);
+    TraceTransfer(pipe_, length, buffer, done, result);
     return result == LIBUSB_SUCCESS;
   }
 
@@ -57,11 +60,32 @@ class ControlChannel final : public driver_api::InertChannel {
   std::shared_ptr<OpenDevice> device_;
 };
 
+// A reply that came after its reader gave up (a read that timed out, a tool that ended) waits in
+// the printer's IN pipe and would be taken as the answer to the next request. Reads it away when
+// the pipe is opened: short reads until one finds nothing, at most kDrainReads of them.
+constexpr unsigned kDrainTimeoutMs = 50;
+constexpr int kDrainReads = 16;
+
+void DrainInPipe(OpenDevice& device) {
+  uint8_t buffer[512];
+  for (int i = 0; i < kDrainReads; ++i) {
+    int transferred = 0;
+    const int result = libusb_bulk_transfer(device.Handle(), device.Endpoint(Pipe::kIn), buffer,
+                                            sizeof buffer, &transferred, kDrainTimeoutMs);
+    if (transferred > 0) {
+      TraceTransfer(Pipe::kIn, sizeof buffer, buffer, static_cast<uint32_t>(transferred), result);
+    }
+    if (result == LIBUSB_ERROR_PIPE) libusb_clear_halt(device.Handle(), device.Endpoint(Pipe::kIn));
+    if (result != LIBUSB_SUCCESS || transferred == 0) return;
+  }
+}
+
 }  // namespace
 
 driver_api::Handle OpenPipe(libusb_device* device, Pipe pipe) {
   auto open = ShareOpenDevice(device);
   if (!open || open->Endpoint(pipe) == 0) return driver_api::kInvalidHandle;
+  if (pipe == Pipe::kIn) DrainInPipe(*open);
   return driver_api::RegisterChannel(std::make_unique<BulkChannel>(std::move(open), pipe));
 }
 

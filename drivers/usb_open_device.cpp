@@ -91,7 +91,9 @@ bool ParsePipeName(const char* name, Pipe& pipe) {
 }
 
 unsigned TransferTimeoutMs() {
-  const char* text = std::getenv("ZMR_USB_TIMEOUT_MS");
+  const char* text = std::getenv("ZMR470_USB_TIMEOUT_MS");
+  // The name this setting had before it took the project's prefix still works.
+  if (text == nullptr || *text == '\0') text = std::getenv("ZMR_USB_TIMEOUT_MS");
   if (text == nullptr || *text == '\0') return kDefaultTransferTimeoutMs;
   char* end = nullptr;
   const unsigned long value = std::strtoul(text, &end, 10);

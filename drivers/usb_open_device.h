@@ -19,7 +19,8 @@ bool ParsePipeName(const char* name, Pipe& pipe);
 // block takes under half a second even then; a reply of at most 256 bytes is ready before the
 // tool reads it. Ten times the slowest block leaves room for a printer that holds the pipe while
 // it writes its memory, and still fails a dead printer within seconds instead of hanging the tool.
-// ZMR_USB_TIMEOUT_MS (1 to 600000) overrides it for devices opened afterwards.
+// ZMR470_USB_TIMEOUT_MS (1 to 600000) overrides it for devices opened afterwards; the older name
+// ZMR_USB_TIMEOUT_MS is still read when the new one is not set (deprecated).
 inline constexpr unsigned kDefaultTransferTimeoutMs = 5000;
 unsigned TransferTimeoutMs();
 

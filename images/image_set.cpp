@@ -28,8 +28,6 @@ const std::array<ImageInfo, kImageCount> kImages = {{
     {"DATA3(F)", 3, 368281, "D11", "EE03", 142},
 }};
 
-const std::array<const char*, 3> kAcceptedVersions = {"316A20", "316B20", "316C20"};
-
 std::span<const uint8_t> EmbeddedImage(int index) {
   switch (index) {
     case kData1:
@@ -59,7 +57,7 @@ void CopyText(char (&field)[N], const char* text) {
 void ImageSet::SetOwnVersions() {
   for (int i = 0; i < kImageCount; ++i) {
     ImageSlot& slot = slots[i];
-    if (slot.skip == 0) {
+    if (slot.IsCarried()) {
       CopyText(slot.ownVersion, kImages[i].version);
       CopyText(slot.ownCheckSum, kImages[i].checkSum);
     } else {
@@ -75,7 +73,7 @@ int ImageSet::BuildImages() {
   int32_t weights[kImageCount] = {};
   for (int i = 0; i < kImageCount; ++i) {
     ImageSlot& slot = slots[i];
-    if (slot.skip != 0) continue;
+    if (!slot.IsCarried()) continue;
     const uint32_t size = kImages[i].size;
     // A source that does not hold exactly the image's size could not be copied safely.
     const std::span<const uint8_t> bytes = source_ ? source_(i) : std::span<const uint8_t>{};
@@ -110,19 +108,6 @@ void ImageSet::FreeImages() {
 bool ImageSet::AnyBufferHeld() const {
   for (const ImageSlot& slot : slots) {
     if (slot.buffer) return true;
-  }
-  return false;
-}
-
-// The own DATA1 version is not in the table; the caller compares against it first.
-bool IsAcceptedVersion(const char* data1Version) {
-  if (data1Version == nullptr) return false;
-  for (const char* entry : kAcceptedVersions) {
-    const size_t compared = entry[5] == '0' ? 5 : 6;
-    size_t i = 0;
-    // Stops at the first differing byte, so a shorter text is never read past its end.
-    while (i < compared && data1Version[i] == entry[i]) ++i;
-    if (i == compared) return true;
   }
   return false;
 }

@@ -28,11 +28,13 @@ inline constexpr int32_t kBaseTimeWeight = 30;
 std::span<const uint8_t> EmbeddedImage(int index);
 
 struct ImageSlot {
-  int32_t skip = 0;                   // 0 carried, -1 not carried
+  int32_t skip = 0;                   // 0 carried, -1 not carried (read it through IsCarried)
   char ownVersion[7] = {};            // NUL-terminated
   char ownCheckSum[5] = {};           // NUL-terminated
   uint32_t size = 0;                  // 0 while no buffer is held
   std::unique_ptr<uint8_t[]> buffer;  // the slot owns it; null while none is held
+
+  bool IsCarried() const { return skip == 0; }
 };
 
 class ImageSet {
@@ -56,13 +58,5 @@ class ImageSet {
  private:
   Source source_;
 };
-
-// The DATA1 versions from which the printer may be updated, in the order they are tried.
-extern const std::array<const char*, 3> kAcceptedVersions;
-
-// True when the printer's DATA1 version text (at least 6 readable bytes) matches an entry: the
-// first 5 characters when the entry's sixth is '0', else 6; case-sensitive. The own DATA1 version
-// is not in the table: the version gate compares the printer's version with it before asking here.
-bool IsAcceptedVersion(const char* data1Version);
 
 }  // namespace zmr

@@ -28,7 +28,7 @@ class CDriverLibrary {
   static constexpr const char* kLibraryName = "ZUsbXpIf";
 
   CDriverLibrary();
-  virtual ~CDriverLibrary();
+  ~CDriverLibrary();
   CDriverLibrary(const CDriverLibrary&) = delete;
   CDriverLibrary& operator=(const CDriverLibrary&) = delete;
 

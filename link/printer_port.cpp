@@ -62,6 +62,20 @@ void CloseIfOpen(platform::Handle& handle) {
 
 }  // namespace
 
+const char* Name(PortError error) {
+  switch (error) {
+    case PortError::kNone:
+      return "None";
+    case PortError::kNotOpen:
+      return "NotOpen";
+    case PortError::kOpenFailed:
+      return "OpenFailed";
+    case PortError::kTransferFailed:
+      return "TransferFailed";
+  }
+  return "Unknown";
+}
+
 CPrinterPort::CPrinterPort(const ImportedDriver& imported, const CDriverLibrary& loaded,
                            Clock& clock)
     : imported_(imported), loaded_(loaded), clock_(clock) {}
@@ -76,20 +90,30 @@ int CPrinterPort::GetPrinterCount() {
 }
 
 int CPrinterPort::CountListedPrinters() {
-  if (!imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return 0;
-  const int devices = std::min(imported_.UsbGetDeviceNum(), kMaxDevices);
   int count = 0;
+  ForEachListedMatch(ids_, [&count](const char*) {
+    ++count;
+    return true;
+  });
+  return count;
+}
+
+template <typename Visit>
+void CPrinterPort::ForEachListedMatch(const uint16_t ids[2], Visit visit) {
+  if (!imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return;
+  const int devices = std::min(imported_.UsbGetDeviceNum(), kMaxDevices);
   for (int index = 0; index < devices; ++index) {
+    // Both buffers are zeroed before every call.
     TextBuffer deviceId{};
     TextBuffer devicePath{};
     if (!imported_.UsbGetDeviceInfo(index, deviceId.data(), devicePath.data())) continue;
-    uint16_t ids[2] = {};
-    if (ParseDeviceId(deviceId.data(), deviceId.size(), ids) && ids[0] == ids_[0] &&
-        ids[1] == ids_[1]) {
-      ++count;
+    uint16_t found[2] = {};
+    if (!ParseDeviceId(deviceId.data(), deviceId.size(), found) || found[0] != ids[0] ||
+        found[1] != ids[1]) {
+      continue;
     }
+    if (!visit(devicePath.data())) return;
   }
-  return count;
 }
 
 int CPrinterPort::CountOpenablePrinters() {
@@ -128,11 +152,11 @@ int CPrinterPort::Open() {
 
 int CPrinterPort::OpenByPipeName() {
   if (IsPipeOpen(kWritePipe) || IsPipeOpen(kReadPipe)) {
-    errorCode_ = kNotOpen;
+    errorCode_ = PortError::kNotOpen;
     return 0;
   }
   if (!loaded_.SetVenderID || !loaded_.SetVenderID(ids_[0])) {
-    errorCode_ = kNotOpen;
+    errorCode_ = PortError::kNotOpen;
     return 0;
   }
   if (loaded_.SetProductID) loaded_.SetProductID(&ids_[1], 1);
@@ -141,55 +165,47 @@ int CPrinterPort::OpenByPipeName() {
     writePipe_ = loaded_.UsbOpenBulk(kWritePipeName, 0);
     readPipe_ = loaded_.UsbOpenBulk(kReadPipeName, 0);
   }
-  if (IsPipeOpen(kWritePipe) && IsPipeOpen(kReadPipe)) {
-    errorCode_ = kNoError;
-    return 1;
-  }
-  ClosePipes();
-  errorCode_ = kOpenFailed;
-  return 0;
+  return FinishOpen();
 }
 
 int CPrinterPort::OpenByDevicePath() {
   if (IsPipeOpen(kWritePipe) || IsPipeOpen(kReadPipe)) {
-    errorCode_ = kNotOpen;
+    errorCode_ = PortError::kNotOpen;
     return 0;
   }
-  // A path once found is reused until ClearDevicePath, even if the device has gone since.
-  if (devicePath_[0] == '\0') FindDevicePath(devicePath_, ids_);
+  // A path once found is reused until ClearDevicePath, even if the device has gone since. Whether
+  // one was found shows in the path itself.
+  if (devicePath_[0] == '\0') static_cast<void>(FindDevicePath(devicePath_, ids_));
   if (devicePath_[0] != '\0' && imported_.UsbOpenBulk3) {
     writePipe_ = imported_.UsbOpenBulk3(kWritePipeName, devicePath_);
     readPipe_ = imported_.UsbOpenBulk3(kReadPipeName, devicePath_);
   }
+  return FinishOpen();
+}
+
+int CPrinterPort::FinishOpen() {
   if (IsPipeOpen(kWritePipe) && IsPipeOpen(kReadPipe)) {
-    errorCode_ = kNoError;
+    errorCode_ = PortError::kNone;
     return 1;
   }
-  ClosePipes();
-  errorCode_ = kOpenFailed;
+  ClosePipes();  // whichever half did open
+  errorCode_ = PortError::kOpenFailed;
   return 0;
 }
 
 bool CPrinterPort::FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]) {
-  if (!ids || !imported_.UsbGetDeviceNum || !imported_.UsbGetDeviceInfo) return false;
-  const int devices = std::min(imported_.UsbGetDeviceNum(), kMaxDevices);
-  for (int index = 0; index < devices; ++index) {
-    TextBuffer deviceId{};
-    TextBuffer devicePath{};
-    if (!imported_.UsbGetDeviceInfo(index, deviceId.data(), devicePath.data())) continue;
-    uint16_t found[2] = {};
-    if (!ParseDeviceId(deviceId.data(), deviceId.size(), found) || found[0] != ids[0] ||
-        found[1] != ids[1]) {
-      continue;
-    }
-    // The library may fill all 256 bytes without a NUL: keep at most 255 characters and the NUL.
-    const size_t length =
-        std::min(BoundedLength(devicePath.data(), devicePath.size()), kDevicePathSize - 1);
+  if (!ids) return false;
+  bool found = false;
+  ForEachListedMatch(ids, [&](const char* devicePath) {
+    // A library that breaks the contract may fill all 256 bytes without a NUL: keep at most 255
+    // characters and the NUL.
+    const size_t length = std::min(BoundedLength(devicePath, kDevicePathSize), kDevicePathSize - 1);
     std::memset(dest, 0, kDevicePathSize);
-    std::memcpy(dest, devicePath.data(), length);
-    return true;
-  }
-  return false;
+    std::memcpy(dest, devicePath, length);
+    found = true;
+    return false;  // the first match is the one
+  });
+  return found;
 }
 
 bool CPrinterPort::ParseDeviceId(const char* text, size_t size, uint16_t ids[2]) {
@@ -247,31 +263,30 @@ bool CPrinterPort::IsPipeOpen(int pipe) const {
 }
 
 uint32_t CPrinterPort::Read(void* buffer, uint32_t length) {
-  if (!IsPipeOpen(kReadPipe)) {
-    errorCode_ = kNotOpen;
-    return 0;
-  }
-  uint32_t done = 0;
-  if (!platform::ReadHandle(readPipe_, buffer, length, &done)) {
-    errorCode_ = kTransferFailed;
-    return 0;
-  }
-  // A full transfer leaves the code as it was: only a successful open clears it.
-  if (done < length) errorCode_ = kTransferFailed;
-  return done;
+  return Transfer(readPipe_, length, [&](uint32_t* done) {
+    return platform::ReadHandle(readPipe_, buffer, length, done);
+  });
 }
 
 uint32_t CPrinterPort::Write(const void* buffer, uint32_t length) {
-  if (!IsPipeOpen(kWritePipe)) {
-    errorCode_ = kNotOpen;
+  return Transfer(writePipe_, length, [&](uint32_t* done) {
+    return platform::WriteHandle(writePipe_, buffer, length, done);
+  });
+}
+
+template <typename Move>
+uint32_t CPrinterPort::Transfer(platform::Handle pipe, uint32_t length, Move move) {
+  if (pipe == platform::kInvalidHandle) {
+    errorCode_ = PortError::kNotOpen;
     return 0;
   }
   uint32_t done = 0;
-  if (!platform::WriteHandle(writePipe_, buffer, length, &done)) {
-    errorCode_ = kTransferFailed;
+  if (!move(&done)) {
+    errorCode_ = PortError::kTransferFailed;
     return 0;
   }
-  if (done < length) errorCode_ = kTransferFailed;
+  // A full transfer leaves the code as it was: only a successful open clears it.
+  if (done < length) errorCode_ = PortError::kTransferFailed;
   return done;
 }
 

@@ -15,13 +15,17 @@
 
 namespace zmr {
 
+// The port's sticky error code; the numbers are the ones the system reports.
+enum class PortError : int {
+  kNone = 0,
+  kNotOpen = 1,           // pipe not open, already open, or vendor ID refused
+  kOpenFailed = 100,      // a pipe failed to open
+  kTransferFailed = 101,  // a read or write failed or moved fewer bytes
+};
+const char* Name(PortError error);  // "NotOpen", ...
+
 class CPrinterPort {
  public:
-  // Error codes.
-  static constexpr int kNoError = 0;
-  static constexpr int kNotOpen = 1;           // pipe not open, already open, or vendor ID refused
-  static constexpr int kOpenFailed = 100;      // a pipe failed to open
-  static constexpr int kTransferFailed = 101;  // a read or write failed or moved fewer bytes
   // Pipe numbers for IsPipeOpen.
   static constexpr int kWritePipe = 0;
   static constexpr int kReadPipe = 1;
@@ -35,41 +39,42 @@ class CPrinterPort {
   // The port uses the given entry points (any may be null) and the clock for the pauses of its
   // commands. It starts closed with the default vendor and product ID and no device path.
   CPrinterPort(const ImportedDriver& imported, const CDriverLibrary& loaded, Clock& clock);
-  virtual ~CPrinterPort();
+  ~CPrinterPort();
   CPrinterPort(const CPrinterPort&) = delete;
   CPrinterPort& operator=(const CPrinterPort&) = delete;
 
   // --- Connection ---
-  int GetPrinterCount();        // CountListedPrinters() + CountOpenablePrinters()
-  int CountListedPrinters();    // matches among the devices libTUsbPrIf lists
-  int CountOpenablePrinters();  // consecutive indexes from 0 that libZUsbXpIf opens; no handle
-                                // stays open
-  int Open();                   // OpenByPipeName, else OpenByDevicePath
-  int OpenByPipeName();         // libZUsbXpIf path (driver path 0)
-  int OpenByDevicePath();       // libTUsbPrIf path (driver path 1)
+  [[nodiscard]] int GetPrinterCount();        // CountListedPrinters() + CountOpenablePrinters()
+  [[nodiscard]] int CountListedPrinters();    // matches among the devices libTUsbPrIf lists
+  [[nodiscard]] int CountOpenablePrinters();  // consecutive indexes from 0 that libZUsbXpIf opens;
+                                              // no handle stays open
+  [[nodiscard]] int Open();                   // OpenByPipeName, else OpenByDevicePath
+  [[nodiscard]] int OpenByPipeName();         // libZUsbXpIf path (driver path 0)
+  [[nodiscard]] int OpenByDevicePath();       // libTUsbPrIf path (driver path 1)
   // At the first listed device whose IDs equal ids[0] (vendor), ids[1] (product): copies its path
   // (at most 255 characters, always NUL-terminated, zero-filled) into dest and gives true.
-  bool FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]);
+  [[nodiscard]] bool FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]);
   // Reads "USB\VID_xxxx&PID_xxxx" (case-insensitive, 1 to 4 hex digits each) from a text of at
   // most `size` bytes that need not be terminated. True when both IDs were read.
-  static bool ParseDeviceId(const char* text, size_t size, uint16_t ids[2]);
+  [[nodiscard]] static bool ParseDeviceId(const char* text, size_t size, uint16_t ids[2]);
   void ClearDevicePath();
   int Close();       // write pipe, read pipe and the third handle; always 1
   int ClosePipes();  // write pipe and read pipe; always 1
   bool IsPipeOpen(int pipe) const;
-  uint32_t Read(void* buffer, uint32_t length);         // bytes read; 0 when not open
-  uint32_t Write(const void* buffer, uint32_t length);  // bytes written; 0 when not open
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t length);  // bytes read; 0 when not open
+  [[nodiscard]] uint32_t Write(const void* buffer,
+                               uint32_t length);  // bytes written; 0 when not open
 
   // --- Commands (port_commands.cpp) ---
-  int EnterDownloadMode();
-  int LeaveDownloadMode();
-  int SendErase(uint16_t type);
-  int SendTransfer(uint16_t type);
-  int SendVersionRequest(uint8_t code);
-  int ReadVersionReply(VersionReport& report);
+  [[nodiscard]] int EnterDownloadMode();
+  [[nodiscard]] int LeaveDownloadMode();
+  [[nodiscard]] int SendErase(uint16_t type);
+  [[nodiscard]] int SendTransfer(uint16_t type);
+  [[nodiscard]] int SendVersionRequest(uint8_t code);
+  [[nodiscard]] int ReadVersionReply(VersionReport& report);
 
   // --- State ---
-  int ErrorCode() const { return errorCode_; }
+  PortError ErrorCode() const { return errorCode_; }
   int DriverPath() const { return driverPath_; }
   const char* DevicePath() const { return devicePath_; }
   uint16_t VendorId() const { return ids_[0]; }
@@ -79,10 +84,20 @@ class CPrinterPort {
  private:
   friend class PrinterPortTestAccess;  // lets tests reach states no operation produces
 
+  // Calls visit(devicePath) for each listed device whose IDs equal ids[0], ids[1], in index order,
+  // while it returns true. The path's buffer holds ZMR_DRIVER_TEXT_SIZE bytes.
+  template <typename Visit>
+  void ForEachListedMatch(const uint16_t ids[2], Visit visit);
+  // The end of both opens: 1 with both pipes open, else 0 with neither.
+  int FinishOpen();
+  // One read or write on `pipe` through `move`, with the sticky error code's rule.
+  template <typename Move>
+  uint32_t Transfer(platform::Handle pipe, uint32_t length, Move move);
+
   const ImportedDriver& imported_;
   const CDriverLibrary& loaded_;
   Clock& clock_;
-  int errorCode_ = kNoError;
+  PortError errorCode_ = PortError::kNone;
   platform::Handle writePipe_ = platform::kInvalidHandle;
   platform::Handle readPipe_ = platform::kInvalidHandle;
   platform::Handle thirdHandle_ = platform::kInvalidHandle;

@@ -4,12 +4,61 @@
 
 namespace zmr {
 
+int Code(StatusError error) {
+  switch (error) {
+    case StatusError::kNone:
+      return 0;
+    case StatusError::kNotOpen:
+    case StatusError::kBadReplyHeader:
+      return 1;
+    case StatusError::kTransferFailed:
+      return 101;
+    case StatusError::kBadType:
+      return 201;
+    case StatusError::kStillBusy:
+      return kStillBusy;
+  }
+  return -1;
+}
+
+const char* Name(StatusError error) {
+  switch (error) {
+    case StatusError::kNone:
+      return "None";
+    case StatusError::kNotOpen:
+      return "NotOpen";
+    case StatusError::kBadReplyHeader:
+      return "BadReplyHeader";
+    case StatusError::kTransferFailed:
+      return "TransferFailed";
+    case StatusError::kBadType:
+      return "BadType";
+    case StatusError::kStillBusy:
+      return "StillBusy";
+  }
+  return "Unknown";
+}
+
+void CStatusQuery::TakePortError(const CPrinterPort& port) {
+  switch (port.ErrorCode()) {
+    case PortError::kNone:
+      break;  // a short transfer of a port whose code was cleared cannot happen
+    case PortError::kNotOpen:
+    case PortError::kOpenFailed:
+      error_ = StatusError::kNotOpen;
+      break;
+    case PortError::kTransferFailed:
+      error_ = StatusError::kTransferFailed;
+      break;
+  }
+}
+
 bool CStatusQuery::SendBytes(CPrinterPort& port, const void* buffer, uint32_t length,
                              uint32_t* count) {
   const uint32_t written = port.Write(buffer, length);
   if (count) *count = written;
   if (written != length) {
-    errorCode_ = port.ErrorCode();
+    TakePortError(port);
     return false;
   }
   return true;
@@ -20,7 +69,7 @@ bool CStatusQuery::ReceiveBytes(CPrinterPort& port, void* buffer, uint32_t lengt
   const uint32_t read = port.Read(buffer, length);
   if (count) *count = read;
   if (read != length) {
-    errorCode_ = port.ErrorCode();
+    TakePortError(port);
     return false;
   }
   return true;
@@ -29,7 +78,7 @@ bool CStatusQuery::ReceiveBytes(CPrinterPort& port, void* buffer, uint32_t lengt
 bool CStatusQuery::SendWake(CPrinterPort& port) {
   // The wake command needs only the write pipe.
   if (!port.IsPipeOpen(CPrinterPort::kWritePipe)) {
-    errorCode_ = kNotOpen;
+    error_ = StatusError::kNotOpen;
     return false;
   }
   return SendBytes(port, command::kWake.data(), command::kWake.size());
@@ -37,12 +86,12 @@ bool CStatusQuery::SendWake(CPrinterPort& port) {
 
 bool CStatusQuery::QueryStatus(CPrinterPort& port, uint8_t statusType, StatusReport& report) {
   if (!port.IsPipeOpen(CPrinterPort::kWritePipe) || !port.IsPipeOpen(CPrinterPort::kReadPipe)) {
-    errorCode_ = kNotOpen;
+    error_ = StatusError::kNotOpen;
     return false;
   }
   const size_t length = StatusReplyLength(statusType);
   if (length == 0) {
-    errorCode_ = kBadType;
+    error_ = StatusError::kBadType;
     return false;
   }
   const uint8_t request[4] = {command::kEsc, 'V', command::kStatus,
@@ -54,23 +103,24 @@ bool CStatusQuery::QueryStatus(CPrinterPort& port, uint8_t statusType, StatusRep
   if (!ReceiveBytes(port, reply, static_cast<uint32_t>(length))) return false;
   // A reply with a wrong header leaves the previous report in place.
   if (!DecodeStatusReply(reply, length, statusType, report)) {
-    errorCode_ = kNotOpen;
+    error_ = StatusError::kBadReplyHeader;
     return false;
   }
   return true;
 }
 
-int WaitWhileBusy(CPrinterPort& port, CStatusQuery& query, uint8_t statusType, StatusReport& report,
-                  bool poll) {
-  if (!poll) return query.QueryStatus(port, statusType, report) ? 0 : query.ErrorCode();
-  if (!query.SendWake(port)) return query.ErrorCode();
+StatusError WaitWhileBusy(CPrinterPort& port, CStatusQuery& query, uint8_t statusType,
+                          StatusReport& report, bool poll) {
+  if (!poll)
+    return query.QueryStatus(port, statusType, report) ? StatusError::kNone : query.Error();
+  if (!query.SendWake(port)) return query.Error();
   Clock& clock = port.GetClock();
   const uint32_t start = clock.TickCount();
   for (;;) {
-    if (!query.QueryStatus(port, statusType, report)) return query.ErrorCode();
-    if (!IsPrinterBusy(report.stateBytes)) return 0;
+    if (!query.QueryStatus(port, statusType, report)) return query.Error();
+    if (!IsPrinterBusy(report.stateBytes)) return StatusError::kNone;
     // Unsigned difference: a wrap of the tick counter does no harm.
-    if (clock.TickCount() - start > kBusyLimitMs) return kStillBusy;
+    if (clock.TickCount() - start > kBusyLimitMs) return StatusError::kStillBusy;
     clock.Sleep(kBusyPollMs);
   }
 }

@@ -21,6 +21,10 @@ class DynamicLibrary {
   // Null when the library has no such symbol.
   void* Symbol(const char* name) const;
 
+  // The file of the loaded library (or program) that holds `address`, as the loader found it;
+  // empty when no loaded file holds it.
+  static std::string PathOf(const void* address);
+
  private:
   explicit DynamicLibrary(void* module) : module_(module) {}
   void* module_;

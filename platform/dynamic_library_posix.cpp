@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <climits>
+#include <cstdlib>
+
 namespace zmr::platform {
 
 std::string DynamicLibrary::FileName(std::string_view name) {
@@ -16,6 +19,15 @@ std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(std::string_view name) {
 
 DynamicLibrary::~DynamicLibrary() {
   dlclose(module_);
+}
+
+std::string DynamicLibrary::PathOf(const void* address) {
+  Dl_info info{};
+  if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  // A relative name is the one it was loaded under; make it whole where the loader can.
+  char resolved[4096];
+  if (info.dli_fname[0] != '/' && realpath(info.dli_fname, resolved) != nullptr) return resolved;
+  return info.dli_fname;
 }
 
 void* DynamicLibrary::Symbol(const char* name) const {

@@ -1,8 +1,10 @@
 #pragma once
-// A named lock that only one process of the user can hold, released by the system when the
-// holding process ends, also after a crash. On POSIX it lives in a private per-user directory
-// ($XDG_RUNTIME_DIR, else a 0700 folder under /tmp); on Windows it is a named mutex, which the
-// holder keeps until it ends.
+// A named lock that only one process of the user can hold. It lives in a directory that only the
+// user can write: $XDG_RUNTIME_DIR when that is an absolute path to a directory of the user's with
+// no access for others, else a 0700 folder the tool makes in the user's state folder
+// ($XDG_STATE_HOME/zmr470-update, by default ~/.local/state/zmr470-update). It is released by the
+// system when the holding process ends, also after a crash.
+// On Windows it is a named mutex, which the holder keeps until it ends.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -11,13 +13,26 @@ namespace zmr::platform {
 
 class InstanceLock {
  public:
-  // Null when another process holds the lock or the lock cannot be made.
+  enum class Outcome {
+    kAcquired,
+    kHeldElsewhere,  // another process of the user holds it
+    kUnavailable,    // it cannot be made (no private directory, a file that does not open ...)
+  };
+  struct Attempt {
+    Outcome outcome = Outcome::kUnavailable;
+    std::unique_ptr<InstanceLock> lock;  // set exactly for kAcquired
+    std::string problem;                 // for kUnavailable: what went wrong, with the path
+  };
+
+  static Attempt TryAcquire(std::string_view name);
+  // The lock, or null when it is held elsewhere or cannot be made.
   static std::unique_ptr<InstanceLock> Acquire(std::string_view name);
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
-  // The file that carries the lock for a name (for tests and messages).
+  // The file that carries the lock for a name (for tests and messages); empty when there is no
+  // private directory for it.
   static std::string PathFor(std::string_view name);
 
  private:

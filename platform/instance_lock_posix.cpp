@@ -1,32 +1,77 @@
-#include "platform/instance_lock.h"
-
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/instance_lock.h"
 
 namespace zmr::platform {
 namespace {
 
-std::string PrivateDirectory() {
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return runtime;
-  std::string dir = "/tmp/zmr470-update-" + std::to_string(getuid());
-  mkdir(dir.c_str(), 0700);
+// A directory of this user that nobody else may enter or write.
+bool IsPrivateDirectory(const std::string& dir, bool followLink) {
   struct stat info {};
-  // A folder that someone else made, or that others may write, is not private: refuse it.
-  if (lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
-      (info.st_mode & 077) != 0) {
+  const int rc = followLink ? stat(dir.c_str(), &info) : lstat(dir.c_str(), &info);
+  return rc == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+}
+
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir && found->pw_dir[0] == '/') {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+// Makes `dir` as a private folder when it is missing; true when it is one now.
+bool MakePrivateDirectory(const std::string& dir) {
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  return IsPrivateDirectory(dir, false);
+}
+
+// The folder for the lock, or empty with `problem` set.
+std::string PrivateDirectory(std::string* problem) {
+  // The runtime directory counts only as the user's own private, absolute one: a relative path
+  // would put the lock in the current folder, a shared one would let others block it.
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
+    if (IsPrivateDirectory(runtime, true)) return runtime;
+  }
+  // The tool's folder of the user's state ($XDG_STATE_HOME, by default ~/.local/state), made
+  // step by step; only the last one must be private.
+  std::string dir;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
+    dir = state;
+  } else {
+    const std::string home = HomeDirectory();
+    if (home.empty()) {
+      if (problem) *problem = "no private runtime directory and no home directory";
+      return {};
+    }
+    dir = home + "/.local";
+    mkdir(dir.c_str(), 0700);
+    dir += "/state";
+  }
+  mkdir(dir.c_str(), 0700);
+  dir += "/zmr470-update";
+  if (!MakePrivateDirectory(dir)) {
+    if (problem) *problem = dir + " is not a private directory of this user";
     return {};
   }
   return dir;
 }
 
-}  // namespace
-
-std::string InstanceLock::PathFor(std::string_view name) {
-  const std::string dir = PrivateDirectory();
+std::string LockPath(std::string_view name, std::string* problem) {
+  const std::string dir = PrivateDirectory(problem);
   if (dir.empty()) return {};
   std::string file;
   for (char c : name) {
@@ -36,16 +81,38 @@ std::string InstanceLock::PathFor(std::string_view name) {
   return dir + "/" + file + ".lock";
 }
 
-std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view name) {
-  const std::string path = PathFor(name);
-  if (path.empty()) return nullptr;
+}  // namespace
+
+std::string InstanceLock::PathFor(std::string_view name) {
+  return LockPath(name, nullptr);
+}
+
+InstanceLock::Attempt InstanceLock::TryAcquire(std::string_view name) {
+  Attempt attempt;
+  const std::string path = LockPath(name, &attempt.problem);
+  if (path.empty()) return attempt;
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return nullptr;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
-    return nullptr;
+  if (fd < 0) {
+    attempt.problem = path + ": " + std::strerror(errno);
+    return attempt;
   }
-  return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    close(fd);
+    if (error == EWOULDBLOCK) {
+      attempt.outcome = Outcome::kHeldElsewhere;
+    } else {
+      attempt.problem = path + ": " + std::strerror(error);
+    }
+    return attempt;
+  }
+  attempt.outcome = Outcome::kAcquired;
+  attempt.lock.reset(new InstanceLock(fd));
+  return attempt;
+}
+
+std::unique_ptr<InstanceLock> InstanceLock::Acquire(std::string_view name) {
+  return TryAcquire(name).lock;
 }
 
 InstanceLock::~InstanceLock() {

@@ -1,8 +1,11 @@
 #pragma once
-// The language of the user's interface: Japanese or English. On POSIX it is read the way POSIX
-// programs read it: the first of LANGUAGE, LC_ALL, LC_MESSAGES and LANG that is set and not
-// empty, Japanese when it names "ja". On Windows it is the user's UI language
-// (GetUserDefaultUILanguage), Japanese when its primary language is Japanese. English otherwise.
+// The language of the user's interface, chosen by gettext's rule: the locale of messages is the
+// first of LC_ALL, LC_MESSAGES and LANG that is set and not empty ("C" when none is). In the C or
+// POSIX locale the texts are English and LANGUAGE is ignored; in any other locale the first entry
+// of LANGUAGE decides when it is set, else the locale does. Japanese when the deciding name
+// starts with "ja", English otherwise.
+// On Windows it is the user's UI language (GetUserDefaultUILanguage), Japanese when its primary
+// language is Japanese.
 namespace zmr::platform {
 
 enum class Language { English, Japanese };

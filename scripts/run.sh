@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the tool with the `default` preset and starts it against the
-# simulated printer: the desktop tool, or the terminal tool when there is no display.
+# Installs what running needs, builds the tool with the `user` preset and starts it against the
+# simulated printer: the desktop tool, or the terminal tool when there is no display. The first
+# start configures the build folder; later starts only build what changed.
 # ZMR470_SIM (see the README) passes through and chooses how the simulated printer behaves.
-# ZMR_BUILD_DIR chooses another build folder than the preset's build/.
+# ZMR_BUILD_DIR chooses another build folder than the preset's build-user/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-deps.sh
-build="${ZMR_BUILD_DIR:-build}"
+scripts/setup-deps.sh --run
+build="${ZMR_BUILD_DIR:-build-user}"
 case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
-cmake --preset default -B "$build"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset user -B "$build"
 cmake --build "$build" -j "$(nproc)" --target zmr470-update zmr470-update-cli
 # The simulated driver libraries carry the names the tool loads; found first on the path, they
 # stand in for the printer.

@@ -1,18 +1,49 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running the tool need on Debian 12 (as root or via sudo).
+# Installs what the project needs on Debian 12 (as root or via sudo).
+# Usage: scripts/setup-deps.sh [--run | --package]
+#   (none)     everything: building, running, every test, the checks and the packages (CI)
+#   --run      only what building and running the tool need (scripts/run.sh)
+#   --package  what building and running need, and the Debian packaging tools (scripts/package.sh)
 set -euo pipefail
-packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+
+# Building and running the programs.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n fonts-noto-cjk
+  libusb-1.0-0-dev libsystemd-dev
+)
+# The tests, sanitizers, fuzzers, benchmarks and the formatting check.
+test_packages=(
+  clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libusb-1.0-0-dev umockdev libumockdev-dev
-  xvfb xauth fonts-noto-cjk openbox locales
+  umockdev libumockdev-dev
+  xvfb xauth
+  dbus python3-dbusmock
 )
-# The Windows build: mingw-w64 cross compilers (posix threads) and the tools for DLLs, and Wine
-# to run its tests (64-bit only). GoogleTest for that target is built from the googletest sources.
-packages+=(
+# The Windows build: mingw-w64 cross compilers (posix threads) and the tools for DLLs, Wine to run
+# its tests (64-bit only), and for its windows a window manager, the Japanese locale (Wine takes
+# the user's language from LANG) and the screenshot tools. GoogleTest for that target is built
+# from the googletest sources.
+windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine64
+  openbox locales xdotool imagemagick
 )
+# Building and checking the Debian packages.
+package_packages=(
+  dpkg-dev file lintian appstream desktop-file-utils
+)
+
+packages=("${run_packages[@]}")
+case "${1:-}" in
+  --run) ;;
+  --package) packages+=("${package_packages[@]}") ;;
+  "") packages+=("${test_packages[@]}" "${package_packages[@]}" "${windows_packages[@]}") ;;
+  *)
+    echo "usage: scripts/setup-deps.sh [--run | --package]" >&2
+    exit 2
+    ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -22,4 +53,11 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# Japanese texts under Wine need the ja_JP.UTF-8 locale of the C library.
+if [ -z "${1:-}" ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  $sudo locale-gen >/dev/null
 fi

@@ -20,10 +20,11 @@ std::string BoundedText(const char* text, size_t limit) {
   return std::string(text, strnlen(text, limit));
 }
 
+// At most 255 characters and the NUL, as the driver contract allows: a longer text is cut.
 void CopyText(const std::string& text, char* buffer) {
-  const size_t n = std::min(text.size(), kTextSize);
+  const size_t n = std::min(text.size(), kTextSize - 1);
   std::memcpy(buffer, text.data(), n);
-  if (n < kTextSize) buffer[n] = '\0';
+  buffer[n] = '\0';
 }
 
 std::string Hex4(uint16_t value, bool upper) {
@@ -97,12 +98,13 @@ void SimBus::ResetLocked(const SimConfig& config, Clock& clock) {
   configured_ = true;
   trace_.Reset();
   if (config_.trace) trace_.EnableMemory(config_.traceAllBytes);
-  if (!config_.traceFile.empty() && !trace_.OpenFile(config_.traceFile, clock.TickCount())) {
+  if (!config_.traceFile.empty() &&
+      !trace_.OpenFile(config_.traceFile, clock.TickCount(), config_.traceAllBytes)) {
     std::fprintf(stderr, "ZMR470_SIM_TRACE: cannot open %s\n", config_.traceFile.c_str());
   }
   printers_.clear();
   const int listed = std::max(0, config_.listed);
-  const int indexed = std::max(0, config_.indexed);
+  const int indexed = std::max(0, config_.indexed) + std::max(0, config_.pluggedAtModeSwitch);
   for (int i = 0; i < listed + indexed; ++i) {
     printers_.push_back(std::make_shared<SimPrinter>(config_.printer, clock, &trace_, i));
   }
@@ -158,6 +160,20 @@ std::vector<TraceEntry> SimBus::TraceEntries() const {
 
 void SimBus::ClearTrace() {
   trace_.Clear();
+}
+
+std::vector<Violation> SimBus::Violations() const {
+  std::vector<std::shared_ptr<SimPrinter>> printers;
+  {
+    std::lock_guard lock(mutex_);
+    printers = printers_;
+  }
+  std::vector<Violation> all;
+  for (const auto& printer : printers) {
+    const std::vector<Violation> own = printer->Violations();
+    all.insert(all.end(), own.begin(), own.end());
+  }
+  return all;
 }
 
 void SimBus::EnsureConfiguredLocked() {
@@ -235,7 +251,7 @@ driver_api::Handle SimBus::OpenByPath(const char* pipeName, const char* devicePa
   if (path.empty()) return driver_api::kInvalidHandle;
   for (size_t i = 0; i < static_cast<size_t>(std::max(0, config_.listed)); ++i) {
     if (!printers_[i]->IsPresent()) continue;
-    if (PrinterPathLocked(i).substr(0, kTextSize) == path) {
+    if (PrinterPathLocked(i).substr(0, kTextSize - 1) == path) {
       return OpenPipeLocked(i, pipeName, OpenFault::Via::kListed);
     }
   }
@@ -267,10 +283,17 @@ std::shared_ptr<SimPrinter> SimBus::IndexedPrinterLocked(int index) {
   }
   int remaining = index;
   for (size_t i = static_cast<size_t>(std::max(0, config_.listed)); i < printers_.size(); ++i) {
-    if (!printers_[i]->IsPresent()) continue;
+    if (!AttachedLocked(i)) continue;
     if (remaining-- == 0) return printers_[i];
   }
   return nullptr;
+}
+
+bool SimBus::AttachedLocked(size_t index) const {
+  const size_t early =
+      static_cast<size_t>(std::max(0, config_.listed) + std::max(0, config_.indexed));
+  if (index >= early && (printers_.empty() || printers_[0]->Reenumerations() == 0)) return false;
+  return printers_[index]->IsPresent();
 }
 
 driver_api::Handle SimBus::OpenControl(int index) {

@@ -50,6 +50,9 @@ struct OtherDevice {
 struct SimConfig {
   int listed = 1;   // printers listed by libTUsbPrIf
   int indexed = 0;  // printers openable by index through libZUsbXpIf
+  // Printers openable by index that are plugged in while the first printer is off the bus after
+  // its first mode switch (counted and opened like `indexed` ones from then on).
+  int pluggedAtModeSwitch = 0;
   // Non-matching devices listed before the printers: `others` generated ones, then `extra`.
   int others = 0;
   std::vector<OtherDevice> extra;
@@ -70,7 +73,7 @@ struct SimConfig {
   PrinterConfig printer;  // every printer's settings and transfer faults
 
   bool trace = false;          // keep a trace in memory (SimBus::TraceEntries)
-  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16
+  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16 (both)
   std::string traceFile;       // append the trace to this file (ZMR470_SIM_TRACE)
 };
 
@@ -98,6 +101,10 @@ class SimBus {
   std::vector<TraceEntry> TraceEntries() const;
   void ClearTrace();
 
+  // The protocol violations of every printer on the bus (printer by printer, oldest first).
+  // ByHost(Violations()) leaves out those that followed a write fault of the printer's own.
+  std::vector<Violation> Violations() const;
+
   // Handles that the simulated libraries opened and that are not closed yet. (Where closing a
   // kernel handle is noticed only when the handles are counted, they are counted first.)
   size_t OpenHandleCount() const {
@@ -124,6 +131,8 @@ class SimBus {
   void EnsureConfiguredLocked();
   void ResetLocked(const SimConfig& config, Clock& clock);
   std::shared_ptr<SimPrinter> IndexedPrinterLocked(int index);
+  // Printer `index` is on the bus: present, and plugged in by now.
+  bool AttachedLocked(size_t index) const;
   std::string PrinterPathLocked(size_t index) const;
   std::string PrinterIdLocked(size_t index) const;
   driver_api::Handle OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via);

@@ -7,11 +7,26 @@
 namespace zmr::sim {
 namespace {
 
+// Bounds of the numbers: what a device could do, so that no setting stalls a run for days.
+constexpr uint32_t kMaxWaitMs = 60000;             // busy, off the bus, erase, reply: 1 min
+constexpr uint32_t kMaxSlowMs = 300000;            // one slow transfer: 5 min (the budget is 2)
+constexpr uint32_t kMinBytesPerSecond = 1000;      // a 4096-byte block in about 4 s
+constexpr uint32_t kMaxBytesPerSecond = 60000000;  // a high-speed USB bulk pipe at best
+constexpr uint32_t kMaxTransferBytes = 1u << 20;   // offsets and lengths within a transfer
+
 bool Number(std::string_view text, uint32_t& value, int base = 10) {
   if (text.empty()) return false;
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, value, base);
   return result.ec == std::errc() && result.ptr == end;
+}
+
+// A number of at most `limit`.
+bool Bounded(std::string_view text, uint32_t limit, uint32_t& value) {
+  uint32_t v = 0;
+  if (!Number(text, v) || v > limit) return false;
+  value = v;
+  return true;
 }
 
 bool Hex16(std::string_view text, uint16_t& value) {
@@ -46,15 +61,26 @@ bool Units(std::string_view value, bool& unit1, bool& unit2) {
   return true;
 }
 
-// VERSION[:SUM], the sum in hexadecimal.
-bool VersionAndSum(std::string_view value, std::string& version, uint16_t& sum) {
+// VERSION[:SUM], the sum in hexadecimal; the version at most `width` characters, as many as the
+// version reply carries.
+bool VersionAndSum(std::string_view value, size_t width, std::string& version, uint16_t& sum) {
   const size_t colon = value.find(':');
-  if (colon == std::string_view::npos) {
-    version = std::string(value);
-    return !value.empty();
+  const std::string_view text = value.substr(0, colon);
+  if (text.empty() || text.size() > width) return false;
+  if (colon != std::string_view::npos && !Hex16(value.substr(colon + 1), sum)) return false;
+  version = std::string(text);
+  return true;
+}
+
+// Data type codes, each at most once: "p", "tf", ...
+bool DataTypes(std::string_view value, std::string& types) {
+  if (value.empty()) return false;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (!FindMemoryRange(value[i]) || value.find(value[i], i + 1) != std::string_view::npos)
+      return false;
   }
-  version = std::string(value.substr(0, colon));
-  return !version.empty() && Hex16(value.substr(colon + 1), sum);
+  types = std::string(value);
+  return true;
 }
 
 // Where a transfer fault strikes: N (the nth transfer), x<hex> (the first one that begins with
@@ -106,14 +132,14 @@ bool TransferFault(std::string_view key, std::string_view value, Fault& fault) {
   }
   if (key.starts_with("short")) {
     fault.effect = Fault::Effect::kShort;
-    return amount.empty() || Number(amount, fault.bytes);
+    return amount.empty() || Bounded(amount, kMaxTransferBytes, fault.bytes);
   }
   if (key.starts_with("corrupt")) {
     fault.effect = Fault::Effect::kCorrupt;
-    return amount.empty() || Number(amount, fault.bytes);
+    return amount.empty() || Bounded(amount, kMaxTransferBytes, fault.bytes);
   }
   fault.effect = Fault::Effect::kSlow;
-  return Number(amount, fault.delayMs);
+  return Bounded(amount, kMaxSlowMs, fault.delayMs);
 }
 
 // [listed:|indexed:]PIPE00|PIPE01|00|01[@N]
@@ -141,6 +167,8 @@ bool PipeFault(std::string_view value, OpenFault& fault) {
   return value == "any" || value == "both";
 }
 
+// Applies one named fault; false for a name it does not know (the caller then drops the whole
+// setting, so that nothing of it takes).
 bool NamedFault(std::string_view name, SimConfig& config) {
   PrinterConfig& p = config.printer;
   if (name == "reopen") return p.reappears = false, true;
@@ -165,30 +193,41 @@ bool Apply(std::string_view key, std::string_view value, SimConfig& config) {
   }
   if (key == "vid") return Hex16(value, config.vendorId);
   if (key == "pid") return Hex16(value, config.productId);
-  if (key == "data1") return VersionAndSum(value, p.data1Version, p.data1CheckSum);
-  if (key == "data2") return VersionAndSum(value, p.data2Version, p.data2CheckSum);
-  if (key == "data3") return VersionAndSum(value, p.data3Version, p.data3CheckSum);
+  if (key == "data1") return VersionAndSum(value, 6, p.data1Version, p.data1CheckSum);
+  if (key == "data2") return VersionAndSum(value, 6, p.data2Version, p.data2CheckSum);
+  if (key == "data3") return VersionAndSum(value, 3, p.data3Version, p.data3CheckSum);
   if (key == "busy") {
     if (value == "forever") return p.staysBusy = true, true;
-    return Number(value, p.busyMs);
+    return Bounded(value, kMaxWaitMs, p.busyMs);
   }
   if (key == "staysbusy") return Flag(value, p.staysBusy);
   if (key == "printing") return Units(value, p.unit1Printing, p.unit2Printing);
   if (key == "error") return Units(value, p.unit1Error, p.unit2Error);
   if (key == "second") return Flag(value, p.secondUnit);
-  if (key == "speed") return Number(value, p.bytesPerSecond);
-  if (key == "reenum") return Number(value, p.reenumerationMs);
+  if (key == "speed") {
+    // 0 (no transfer time), or what a USB bulk pipe can carry: at the slowest a block of 4096
+    // bytes in about 4 s, at the fastest the bus's own limit.
+    if (!Bounded(value, kMaxBytesPerSecond, n) || (n != 0 && n < kMinBytesPerSecond)) return false;
+    p.bytesPerSecond = n;
+    return true;
+  }
+  if (key == "reenum") return Bounded(value, kMaxWaitMs, p.reenumerationMs);
+  if (key == "erase") return Bounded(value, kMaxWaitMs, p.eraseMs);
+  if (key == "reply") return Bounded(value, kMaxWaitMs, p.versionReplyMs);
+  if (key == "asleep") return Flag(value, p.asleepUntilWake);
+  if (key == "refuse") return DataTypes(value, p.refusedTransfers);
+  if (key == "fulltrace") return Flag(value, config.traceAllBytes);
   if (key == "newpath") return Flag(value, config.newPathAfterModeSwitch);
   if (key == "id") return !(config.printerDeviceId = std::string(value)).empty();
   if (key == "path") return !(config.printerDevicePath = std::string(value)).empty();
   if (key == "fault") {
-    // A comma-separated list of named faults.
-    while (!value.empty()) {
+    // A comma-separated list of named faults, none of them empty.
+    for (;;) {
       const size_t comma = value.find(',');
       if (!NamedFault(value.substr(0, comma), config)) return false;
-      value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
+      if (comma == std::string_view::npos) return true;
+      value = value.substr(comma + 1);
     }
-    return true;
   }
   if (key == "nopipe") {
     OpenFault fault;
@@ -230,7 +269,13 @@ void ParseSimSettings(std::string_view text, SimConfig& config,
     const std::string_view key = token.substr(0, eq);
     const std::string_view value =
         eq == std::string_view::npos ? std::string_view() : token.substr(eq + 1);
-    if (!Apply(key, value, config)) problems.emplace_back(token);
+    // A setting takes whole or not at all: it is tried on a copy.
+    SimConfig tried = config;
+    if (Apply(key, value, tried)) {
+      config = std::move(tried);
+    } else {
+      problems.emplace_back(token);
+    }
   }
 }
 

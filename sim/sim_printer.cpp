@@ -1,12 +1,15 @@
 #include "sim/sim_printer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace zmr::sim {
 namespace {
 
 constexpr uint8_t kEsc = 0x1B;
+constexpr uint32_t kBlockSize = 4096;
+constexpr uint32_t kTailGranule = 64;
 
 // The four bytes of a command the printer knows. A lone write of one of these is a command of
 // its own on the bus, even in the middle of an image transfer.
@@ -32,6 +35,39 @@ void PutWord(std::vector<uint8_t>& reply, size_t offset, uint16_t value) {
   reply[offset + 1] = static_cast<uint8_t>(value);
 }
 
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+  return text;
+}
+
+std::string HexBytes(const uint8_t* bytes, uint32_t length) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (uint32_t i = 0; i < length; ++i) {
+    text += kDigits[bytes[i] >> 4];
+    text += kDigits[bytes[i] & 0x0F];
+  }
+  return text;
+}
+
+// The name of a data type code in reasons: "DATA1 ('p')".
+std::string TypeName(char type) {
+  const char* name = type == 'p'   ? "DATA1"
+                     : type == 't' ? "DATA2"
+                     : type == 'f' ? "DATA3"
+                     : type == 'c' ? "type 'c'"
+                                   : nullptr;
+  if (!name) return "data type " + Hex(static_cast<uint8_t>(type), 2);
+  return type == 'c' ? name : std::string(name) + " ('" + type + "')";
+}
+
+// Length of the write that ends a stream whose last `streamBytes` bytes it carries: the next
+// multiple of 64 above them.
+uint32_t PaddedLength(uint32_t streamBytes) {
+  return streamBytes / kTailGranule * kTailGranule + kTailGranule;
+}
+
 }  // namespace
 
 const MemoryRange* FindMemoryRange(char type) {
@@ -53,6 +89,9 @@ struct SimPrinter::Region {
   std::vector<uint8_t> bytes;
   bool touched = false;  // erased or written: versions come from memory from now on
   StreamOutcome outcome = StreamOutcome::kNone;
+  // An erase since download mode was entered that no transfer has used yet, and when it began.
+  bool erased = false;
+  uint32_t erasedAt = 0;
 };
 
 SimPrinter::SimPrinter(const PrinterConfig& config, Clock& clock, Trace* trace, int number)
@@ -112,7 +151,19 @@ void SimPrinter::RecordTransfer(char direction, uint32_t length, uint32_t done, 
   entry.length = length;
   entry.done = done;
   entry.ok = ok;
+  if (direction == 'W' && bytes) entry.offered.assign(bytes, bytes + std::min<uint32_t>(length, 4));
   trace_->Record(std::move(entry), bytes);
+}
+
+void SimPrinter::ViolateLocked(ViolationKind kind, std::string reason) {
+  Violation violation;
+  violation.tick = clock_.TickCount();
+  violation.printer = number_;
+  violation.kind = kind;
+  violation.reason = std::move(reason);
+  violation.afterFault = disturbed_;
+  if (trace_) trace_->RecordViolation(violation);
+  violations_.push_back(std::move(violation));
 }
 
 bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t length,
@@ -122,26 +173,17 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
   uint32_t delay = 0;
   uint32_t corruptAt = UINT32_MAX;
   bool ok = false;
+  bool reaches = false;
   {
     std::lock_guard lock(mutex_);
-    const bool reaches =
+    reaches =
         PresentLocked() && (!connection || *connection == connection_) && (data || length == 0);
     if (reaches) {
       ++writes_;
-      const bool inStream = parse_ != Parse::kCommand && parse_ != Parse::kPadding;
-      if (inStream && length == 4 && IsCommand(data)) {
-        // The host gave up on the transfer and sends a command: the image does not take.
-        if (parse_ != Parse::kDiscard) EndStreamLocked(false);
-        parse_ = Parse::kCommand;
-        commandFill_ = 0;
-        currentBlock_ = 0;
-        transferActive_ = false;
-      } else {
-        // Every write after the transfer command is a block of it, up to the next command.
-        const bool startsCommand = !inStream && length > 0 && data[0] == kEsc;
-        if (startsCommand) transferActive_ = false;
-        currentBlock_ = transferActive_ ? ++blockNumber_ : 0;
-      }
+      // A command written on its own ends an unfinished transfer; every other write after the
+      // transfer command is a block of it.
+      const bool endsStream = inStream_ && length == 4 && IsCommand(data);
+      currentBlock_ = inStream_ && !endsStream ? ++blockNumber_ : 0;
       ok = true;
       deliver = length;
       ApplyFault(MatchFaultLocked(Fault::Direction::kWrite, data, length), ok, deliver, delay,
@@ -150,14 +192,15 @@ bool SimPrinter::Write(const uint32_t* connection, const uint8_t* data, uint32_t
     }
   }
   if (delay) clock_.Sleep(delay);
-  {
+  if (reaches) {
     std::lock_guard lock(mutex_);
     if (corruptAt < deliver) {
       std::vector<uint8_t> changed(data, data + deliver);
       changed[corruptAt] = static_cast<uint8_t>(~changed[corruptAt]);
-      DeliverLocked(changed.data(), deliver);
-    } else if (deliver) {
-      DeliverLocked(data, deliver);
+      disturbed_ = true;
+      TakeWriteLocked(data, changed.data(), length, deliver);
+    } else {
+      TakeWriteLocked(data, data, length, deliver);
     }
   }
   done = deliver;
@@ -169,6 +212,207 @@ uint32_t SimPrinter::PendingReplyLength(uint32_t connection) {
   std::lock_guard lock(mutex_);
   if (!PresentLocked() || connection != connection_ || !replyPending_) return 0;
   return static_cast<uint32_t>(reply_.size());
+}
+
+void SimPrinter::TakeWriteLocked(const uint8_t* hostBytes, const uint8_t* bytes, uint32_t length,
+                                 uint32_t delivered) {
+  if (length == 0) return;
+  if (inStream_ && !(length == 4 && IsCommand(hostBytes))) {
+    TakeStreamWriteLocked(bytes, length, delivered);
+    return;
+  }
+  // The host gave up on the transfer and sends a command: the image does not take.
+  if (inStream_) FinishTransferLocked();
+  // Part of a write that the printer cut (a fault): what arrived is dropped.
+  if (delivered < length) return;
+  if (length != 4) {
+    const uint32_t shown = std::min<uint32_t>(length, 8);
+    ViolateLocked(ViolationKind::kCommandWrite,
+                  "a write of " + std::to_string(length) + " bytes (" + HexBytes(bytes, shown) +
+                      (length > shown ? "..." : "") +
+                      ") where a command was due; a command is one write of 4 bytes");
+    return;
+  }
+  ExecuteCommandLocked(bytes);
+}
+
+void SimPrinter::TakeStreamWriteLocked(const uint8_t* bytes, uint32_t length, uint32_t delivered) {
+  const bool whole = delivered == length;
+  const std::string block =
+      "block " + std::to_string(currentBlock_) + " of the " + TypeName(transferType_) + " transfer";
+  if (parse_ == Parse::kDiscard) return;  // a broken stream: wait for a command on its own
+  streamEnded_ = false;
+  ParseStreamLocked(bytes, delivered);
+  if (parse_ == Parse::kDiscard) return;  // refused and recorded by the parser
+  // The size rules concern whole writes; a write that the printer cut short has failed already.
+  if (whole && length > kBlockSize) {
+    ViolateLocked(ViolationKind::kBlockSize, block + " is " + std::to_string(length) +
+                                                 " bytes; image data comes in writes of 4096");
+    EndStreamLocked(false);
+    parse_ = Parse::kDiscard;
+    return;
+  }
+  if (!streamEnded_) {
+    if (whole && length != kBlockSize) {
+      ViolateLocked(ViolationKind::kBlockSize,
+                    block + " is " + std::to_string(length) +
+                        " bytes and does not end the stream; only its last write may be "
+                        "shorter than 4096");
+      EndStreamLocked(false);
+      parse_ = Parse::kDiscard;
+    }
+    return;
+  }
+  // The end mark came in this write: the rest of it must be zero bytes up to the next multiple
+  // of 64 above the end mark.
+  bool framed = true;
+  if (whole) {
+    const uint32_t streamBytes = endOffset_ + 1;
+    const uint32_t expected = PaddedLength(streamBytes);
+    const uint8_t* nonZero =
+        std::find_if(bytes + streamBytes, bytes + length, [](uint8_t b) { return b != 0; });
+    std::string problem;
+    if (streamBytes == length) {
+      problem = "no zero bytes after the end mark";
+    } else if (nonZero != bytes + length) {
+      problem = "byte " + Hex(*nonZero, 2) + " at offset " + std::to_string(nonZero - bytes) +
+                " after the end mark";
+    } else if (length != expected) {
+      problem = std::to_string(length - streamBytes) +
+                " zero bytes after the end mark (a write of " + std::to_string(length) + "), not " +
+                std::to_string(expected - streamBytes) + " up to the next multiple of 64 (" +
+                std::to_string(expected) + ")";
+    }
+    if (!problem.empty()) {
+      ViolateLocked(ViolationKind::kPadding, block + " ends the stream with " + problem);
+      framed = false;
+    }
+  }
+  EndStreamLocked(!streamBad_ && framed);
+  FinishTransferLocked();
+}
+
+void SimPrinter::StreamErrorLocked(const std::string& reason) {
+  streamBad_ = true;
+  ViolateLocked(ViolationKind::kStream, TypeName(transferType_) + " stream: " + reason);
+}
+
+void SimPrinter::ParseStreamLocked(const uint8_t* data, uint32_t length) {
+  const Region* target = streamTarget_;
+  for (uint32_t i = 0; i < length; ++i) {
+    // Data bytes are the bulk of an image: store a run of them at once.
+    if (parse_ == Parse::kData) {
+      const uint32_t run = std::min(countdown_, length - i);
+      for (uint32_t k = 0; k < run; ++k) runningSum_ += data[i + k];
+      if (storing_ && !streamBad_) {
+        for (uint32_t k = 0; k < run; ++k) {
+          const uint32_t at = address_ + k;
+          if (streamTarget_->Contains(at))
+            streamTarget_->bytes[at - streamTarget_->range.base] = data[i + k];
+        }
+      }
+      address_ += run;
+      countdown_ -= run;
+      streamOffset_ += run;
+      if (countdown_ == 0) parse_ = Parse::kKind;
+      i += run - 1;
+      continue;
+    }
+    const uint8_t byte = data[i];
+    const uint32_t offset = streamOffset_++;
+    switch (parse_) {
+      case Parse::kKind:
+        if (byte == 'P' || byte == 'S') {
+          parse_ = byte == 'P' ? Parse::kAddress : Parse::kSum;
+          countdown_ = 4;
+          field_ = 0;
+        } else {
+          StreamErrorLocked("byte " + Hex(byte, 2) + " at offset " + std::to_string(offset) +
+                            " where a record must begin");
+          EndStreamLocked(false);
+          parse_ = Parse::kDiscard;
+          return;
+        }
+        break;
+      case Parse::kAddress:
+      case Parse::kLength:
+        runningSum_ += byte;
+        field_ = field_ << 8 | byte;
+        if (--countdown_ != 0) break;
+        if (parse_ == Parse::kAddress) {
+          address_ = field_;
+          field_ = 0;
+          countdown_ = 4;
+          parse_ = Parse::kLength;
+          break;
+        }
+        if (field_ == 0) {
+          StreamErrorLocked("a data record of length 0 at offset " + std::to_string(offset - 8));
+          EndStreamLocked(false);
+          parse_ = Parse::kDiscard;
+          return;
+        }
+        if (target && !streamBad_) {
+          const uint64_t end = uint64_t{address_} + field_;
+          if (address_ < target->range.base || end > target->range.top) {
+            StreamErrorLocked("a record of " + std::to_string(field_) + " bytes at " +
+                              Hex(address_, 8) + " lies outside its memory (" +
+                              Hex(target->range.base, 8) + " to " + Hex(target->range.top, 8) +
+                              ")");
+          }
+        }
+        countdown_ = field_;
+        parse_ = Parse::kData;
+        break;
+      case Parse::kSum:
+        field_ = field_ << 8 | byte;
+        if (--countdown_ == 0) {
+          if (field_ != runningSum_ && !streamBad_) {
+            StreamErrorLocked("the sum record says " + Hex(field_, 8) + ", the records sum to " +
+                              Hex(runningSum_, 8));
+          }
+          parse_ = Parse::kEnd;
+        }
+        break;
+      case Parse::kEnd:
+        if (byte != 'E') {
+          StreamErrorLocked("byte " + Hex(byte, 2) + " at offset " + std::to_string(offset) +
+                            " where the end mark must follow the sum record");
+          EndStreamLocked(false);
+          parse_ = Parse::kDiscard;
+          return;
+        }
+        streamEnded_ = true;
+        endOffset_ = i;
+        return;  // what follows in this write is padding
+      case Parse::kData:
+      case Parse::kDiscard:
+        return;
+    }
+  }
+}
+
+void SimPrinter::EndStreamLocked(bool accepted) {
+  if (streamDecided_) return;
+  streamDecided_ = true;
+  if (storing_) {
+    streamTarget_->outcome = accepted ? StreamOutcome::kAccepted : StreamOutcome::kRejected;
+    streamTarget_->touched = true;
+    if (!accepted) streamTarget_->Erase();
+  }
+  storing_ = false;
+}
+
+void SimPrinter::FinishTransferLocked() {
+  EndStreamLocked(false);  // a stream not decided by now did not end: it does not take
+  inStream_ = false;
+  streamTarget_ = nullptr;
+  currentBlock_ = 0;
+}
+
+bool SimPrinter::ReplyReady() const {
+  std::lock_guard lock(mutex_);
+  return replyPending_ && clock_.TickCount() - replyAskedAt_ >= replyDelay_;
 }
 
 bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t length,
@@ -184,17 +428,40 @@ bool SimPrinter::Read(const uint32_t* connection, uint8_t* buffer, uint32_t leng
         PresentLocked() && (!connection || *connection == connection_) && (buffer || length == 0);
     if (reaches) {
       ++reads_;
-      if (replyPending_) {
-        reply = std::move(reply_);
-        reply_.clear();
-        replyPending_ = false;
+      const uint32_t waited = clock_.TickCount() - replyAskedAt_;
+      if (!replyPending_) {
+        ViolateLocked(ViolationKind::kReadNothing,
+                      "a read of " + std::to_string(length) + " bytes with no request to answer");
+      } else if (waited < replyDelay_) {
+        ViolateLocked(ViolationKind::kReadEarly,
+                      "a read " + std::to_string(waited) +
+                          " ms after the version request; the reply is ready after " +
+                          std::to_string(replyDelay_) + " ms");
+      } else {
+        reply.assign(reply_.begin() + static_cast<std::ptrdiff_t>(replyOffset_), reply_.end());
+        const uint32_t size = static_cast<uint32_t>(reply.size());
         ok = true;
-        deliver = std::min<uint32_t>(length, static_cast<uint32_t>(reply.size()));
+        deliver = std::min(length, size);
         uint32_t corruptAt = UINT32_MAX;
-        ApplyFault(MatchFaultLocked(Fault::Direction::kRead, reply.data(),
-                                    static_cast<uint32_t>(reply.size())),
-                   ok, deliver, delay, corruptAt);
+        const Fault* fault = MatchFaultLocked(Fault::Direction::kRead, reply.data(), size);
+        ApplyFault(fault, ok, deliver, delay, corruptAt);
         if (corruptAt < reply.size()) reply[corruptAt] ^= 0xFF;
+        if (length < size) {
+          ViolateLocked(ViolationKind::kShortRead,
+                        "a read of " + std::to_string(length) + " bytes for a reply of " +
+                            std::to_string(size) + "; the rest stays in the pipe");
+        }
+        // The rest of a reply that the host asked too little of stays for the next read; a
+        // reply that a fault cut or lost is gone.
+        const bool faulted = fault && (fault->effect == Fault::Effect::kFail ||
+                                       fault->effect == Fault::Effect::kShort);
+        if (length < size && !faulted) {
+          replyOffset_ += deliver;
+        } else {
+          reply_.clear();
+          replyOffset_ = 0;
+          replyPending_ = false;
+        }
       }
     }
   }
@@ -269,6 +536,11 @@ uint32_t SimPrinter::ReadCount() const {
   return reads_;
 }
 
+std::vector<Violation> SimPrinter::Violations() const {
+  std::lock_guard lock(mutex_);
+  return violations_;
+}
+
 void SimPrinter::SetConfig(const PrinterConfig& config) {
   std::lock_guard lock(mutex_);
   if (config.bytesPerSecond != config_.bytesPerSecond) bytesTimed_ = msSlept_ = 0;
@@ -289,107 +561,8 @@ bool SimPrinter::PresentLocked() {
   return true;
 }
 
-void SimPrinter::DeliverLocked(const uint8_t* data, uint32_t length) {
-  for (uint32_t i = 0; i < length; ++i) {
-    // Data bytes are the bulk of an image: store a run of them at once.
-    if (parse_ == Parse::kData) {
-      const uint32_t run = std::min(countdown_, length - i);
-      for (uint32_t k = 0; k < run; ++k) runningSum_ += data[i + k];
-      if (streamRegion_) {
-        for (uint32_t k = 0; k < run; ++k) {
-          const uint32_t at = address_ + k;
-          if (streamRegion_->Contains(at))
-            streamRegion_->bytes[at - streamRegion_->range.base] = data[i + k];
-        }
-      }
-      address_ += run;
-      countdown_ -= run;
-      if (countdown_ == 0) parse_ = Parse::kKind;
-      i += run - 1;
-      continue;
-    }
-    ParseByteLocked(data[i]);
-  }
-}
-
-void SimPrinter::ParseByteLocked(uint8_t byte) {
-  switch (parse_) {
-    case Parse::kCommand:
-    case Parse::kPadding:
-      if (commandFill_ == 0 && byte != kEsc) return;  // zero padding and stray bytes
-      command_[commandFill_++] = byte;
-      if (commandFill_ == 4) {
-        commandFill_ = 0;
-        parse_ = Parse::kCommand;
-        ExecuteCommandLocked(command_);
-      }
-      return;
-    case Parse::kDiscard:
-      return;  // a broken stream: wait for the next command written on its own
-    case Parse::kKind:
-      if (byte == 'P' || byte == 'S') {
-        parse_ = byte == 'P' ? Parse::kAddress : Parse::kSum;
-        countdown_ = 4;
-        field_ = 0;
-      } else {
-        EndStreamLocked(false);
-        parse_ = Parse::kDiscard;
-      }
-      return;
-    case Parse::kAddress:
-    case Parse::kLength:
-      runningSum_ += byte;
-      field_ = field_ << 8 | byte;
-      if (--countdown_ != 0) return;
-      if (parse_ == Parse::kAddress) {
-        address_ = field_;
-        field_ = 0;
-        countdown_ = 4;
-        parse_ = Parse::kLength;
-        return;
-      }
-      if (field_ == 0) {
-        EndStreamLocked(false);
-        parse_ = Parse::kDiscard;
-        return;
-      }
-      if (streamRegion_) {
-        const uint64_t end = uint64_t{address_} + field_;
-        if (address_ < streamRegion_->range.base || end > streamRegion_->range.top) {
-          streamBad_ = true;
-        }
-      }
-      countdown_ = field_;
-      parse_ = Parse::kData;
-      return;
-    case Parse::kData:
-      return;  // handled in runs by DeliverLocked
-    case Parse::kSum:
-      field_ = field_ << 8 | byte;
-      if (--countdown_ == 0) {
-        if (field_ != runningSum_) streamBad_ = true;
-        parse_ = Parse::kEnd;
-      }
-      return;
-    case Parse::kEnd:
-      if (byte == 'E') {
-        EndStreamLocked(!streamBad_);
-        parse_ = Parse::kPadding;
-      } else {
-        EndStreamLocked(false);
-        parse_ = Parse::kDiscard;
-      }
-      return;
-  }
-}
-
-void SimPrinter::EndStreamLocked(bool accepted) {
-  if (streamRegion_) {
-    streamRegion_->outcome = accepted ? StreamOutcome::kAccepted : StreamOutcome::kRejected;
-    streamRegion_->touched = true;
-    if (!accepted) streamRegion_->Erase();
-  }
-  streamRegion_ = nullptr;
+bool SimPrinter::EraseRunningLocked(const Region& region) const {
+  return region.erased && clock_.TickCount() - region.erasedAt < config_.eraseMs;
 }
 
 void SimPrinter::ExecuteCommandLocked(const uint8_t* c) {
@@ -398,32 +571,82 @@ void SimPrinter::ExecuteCommandLocked(const uint8_t* c) {
   static constexpr uint8_t kVersion[] = {kEsc, 'V', '#', 0};
   static constexpr uint8_t kWake[] = {kEsc, 'E', 'W', 'U'};
   const char type = static_cast<char>(c[3]);
+  const bool eraseOrTransfer = c[0] == kEsc && c[1] == 'f' && (c[2] == 'e' || c[2] == 't');
   if (std::memcmp(c, kEnter, 4) == 0 || std::memcmp(c, kLeave, 4) == 0) {
     mode_ = c[2] == 'g' ? Mode::kDownload : Mode::kNormal;
     DropOffBusLocked();
-  } else if (c[1] == 'f' && c[2] == 'e') {
+  } else if (eraseOrTransfer && !FindRegionLocked(type)) {
+    ViolateLocked(ViolationKind::kUnknownCommand, std::string(c[2] == 'e' ? "erase" : "transfer") +
+                                                      " command for " + TypeName(type) +
+                                                      ", which names no memory");
+    if (c[2] == 't') StartTransferLocked(type);
+  } else if (eraseOrTransfer && mode_ != Mode::kDownload) {
+    ViolateLocked(ViolationKind::kNotInDownloadMode,
+                  std::string(c[2] == 'e' ? "erase" : "transfer") + " command for " +
+                      TypeName(type) + " in normal mode");
+    if (c[2] == 't') StartTransferLocked(type);
+  } else if (eraseOrTransfer && c[2] == 'e') {
     Region* region = FindRegionLocked(type);
-    if (mode_ == Mode::kDownload && region) region->Erase();
-  } else if (c[1] == 'f' && c[2] == 't') {
-    // The stream that follows is parsed in any case; it is stored only in download mode.
-    Region* region = FindRegionLocked(type);
-    streamRegion_ = mode_ == Mode::kDownload ? region : nullptr;
-    if (streamRegion_) streamRegion_->outcome = StreamOutcome::kReceiving;
-    streamBad_ = false;
-    runningSum_ = 0;
-    blockNumber_ = 0;
-    transferActive_ = true;
-    transferType_ = type;
-    parse_ = Parse::kKind;
+    region->Erase();
+    region->erased = true;
+    region->erasedAt = clock_.TickCount();
+  } else if (eraseOrTransfer) {
+    StartTransferLocked(type);
   } else if (std::memcmp(c, kVersion, 4) == 0) {
     reply_ = VersionReplyLocked();
+    replyOffset_ = 0;
     replyPending_ = true;
-  } else if (c[1] == 'V' && c[2] == '2') {
-    replyPending_ = type >= '0' && type <= '2';
-    reply_ = replyPending_ ? StatusReplyLocked(type) : std::vector<uint8_t>{};
+    replyAskedAt_ = clock_.TickCount();
+    replyDelay_ = config_.versionReplyMs;
+  } else if (c[0] == kEsc && c[1] == 'V' && c[2] == '2' && type >= '0' && type <= '2') {
+    reply_ = StatusReplyLocked(type);
+    replyOffset_ = 0;
+    replyPending_ = true;
+    replyAskedAt_ = clock_.TickCount();
+    replyDelay_ = 0;
   } else if (std::memcmp(c, kWake, 4) == 0) {
     woken_ = true;
     wokenAt_ = clock_.TickCount();
+  } else {
+    ViolateLocked(ViolationKind::kUnknownCommand,
+                  "the 4 bytes " + HexBytes(c, 4) + " are no command of this printer");
+  }
+}
+
+// The transfer command: the writes that follow are its record stream, which the printer reads
+// in any case and stores only when the type's memory is ready for it.
+void SimPrinter::StartTransferLocked(char type) {
+  Region* region = FindRegionLocked(type);
+  inStream_ = true;
+  streamTarget_ = region;
+  storing_ = false;
+  streamDecided_ = false;
+  streamBad_ = false;
+  streamEnded_ = false;
+  streamOffset_ = 0;
+  runningSum_ = 0;
+  blockNumber_ = 0;
+  transferType_ = type;
+  parse_ = Parse::kKind;
+  if (!region || mode_ != Mode::kDownload) return;  // recorded by the caller
+  // Each erase lets one transfer of its type follow, once it is done.
+  const bool erased = region->erased;
+  const bool running = EraseRunningLocked(*region);
+  const uint32_t since = clock_.TickCount() - region->erasedAt;
+  region->erased = false;
+  region->outcome = StreamOutcome::kRejected;
+  if (!erased) {
+    ViolateLocked(ViolationKind::kNoErase, "transfer of " + TypeName(type) +
+                                               " with no erase of it since download mode was "
+                                               "entered or since its last transfer");
+  } else if (running) {
+    ViolateLocked(ViolationKind::kEraseRunning, "transfer of " + TypeName(type) + " " +
+                                                    std::to_string(since) +
+                                                    " ms after its erase, which takes " +
+                                                    std::to_string(config_.eraseMs) + " ms");
+  } else if (config_.refusedTransfers.find(type) == std::string::npos) {
+    storing_ = true;
+    region->outcome = StreamOutcome::kReceiving;
   }
 }
 
@@ -434,6 +657,10 @@ void SimPrinter::DropOffBusLocked() {
   ++reenumerations_;
   replyPending_ = false;
   reply_.clear();
+  replyOffset_ = 0;
+  // The printer starts afresh in its new mode: an erase before the switch counts no more.
+  for (auto& region : regions_) region->erased = false;
+  disturbed_ = false;
 }
 
 SimPrinter::Region* SimPrinter::FindRegionLocked(char type) {
@@ -497,7 +724,12 @@ std::vector<uint8_t> SimPrinter::VersionReplyLocked() const {
 
 bool SimPrinter::BusyLocked() const {
   if (config_.staysBusy) return true;
-  return woken_ && clock_.TickCount() - wokenAt_ < config_.busyMs;
+  if (std::any_of(regions_.begin(), regions_.end(),
+                  [this](const auto& region) { return EraseRunningLocked(*region); })) {
+    return true;
+  }
+  if (!woken_) return config_.asleepUntilWake;
+  return clock_.TickCount() - wokenAt_ < config_.busyMs;
 }
 
 std::vector<uint8_t> SimPrinter::StatusReplyLocked(char statusType) const {
@@ -508,7 +740,8 @@ std::vector<uint8_t> SimPrinter::StatusReplyLocked(char statusType) const {
   reply[3] =
       static_cast<uint8_t>(config_.wrongStatusType ? (statusType == '0' ? '1' : '0') : statusType);
   // Common block: state bytes, model name, unit configuration.
-  reply[4] = mode_ == Mode::kDownload ? 'D' : 'N';
+  const bool asleep = !woken_ && config_.asleepUntilWake;
+  reply[4] = asleep ? 'S' : mode_ == Mode::kDownload ? 'D' : 'N';
   reply[5] = BusyLocked() ? '@' : 0x00;
   PutText(reply, 8, "ZMR470");
   reply[32] = 0x01;

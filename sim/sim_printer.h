@@ -3,6 +3,12 @@
 // (PIPE00) and the replies read from its bulk IN pipe (PIPE01). It keeps its mode, its status,
 // its memory per data type and its versions, and it can be told to misbehave (sim_fault.h).
 //
+// It is strict, as the device is: a command is one 4-byte write; an image is a record stream in
+// writes of 4096 bytes, the last one zero-padded to the next multiple of 64 above the end mark;
+// a data type's memory takes a stream only after an erase of that type, once the erase is done;
+// the version reply is ready only some time after the request; a read takes the whole reply.
+// Whatever breaks these rules is refused and recorded as a protocol violation (sim_violation.h).
+//
 // The model is safe to use from several threads: every operation takes the printer's lock. It
 // waits only through the Clock it was given (transfer speed, slow-transfer faults), and never
 // while holding its lock.
@@ -15,6 +21,7 @@
 #include "platform/clock.h"
 #include "sim/sim_fault.h"
 #include "sim/sim_trace.h"
+#include "sim/sim_violation.h"
 
 namespace zmr::sim {
 
@@ -44,7 +51,10 @@ struct PrinterConfig {
   std::string data3Version = "D10";
   uint16_t data3CheckSum = 0x5E6F;
 
-  // Busy ('@' in the second state byte) for this long after the wake command.
+  // Asleep until the wake command: the status reply says busy ('@' in the second state byte)
+  // and 'S' in the first. false: awake from the start.
+  bool asleepUntilWake = true;
+  // Busy for this long after the wake command.
   uint32_t busyMs = 0;
   bool staysBusy = false;  // answers busy forever
   bool unit1Printing = false;
@@ -59,6 +69,15 @@ struct PrinterConfig {
   // channel goes stale) and comes back after this long.
   uint32_t reenumerationMs = 1000;
   bool reappears = true;  // false: it never comes back after a mode switch
+  // An erase takes this long; until it is done the printer refuses a transfer of that type (and
+  // reports busy). The tool waits 10 s after the erase command.
+  uint32_t eraseMs = 3000;
+  // The version reply is ready this long after the request; a read before gets nothing. The tool
+  // waits 1 s after the request.
+  uint32_t versionReplyMs = 300;
+  // Data type codes ('p', 't', 'c', 'f') whose transfers the printer refuses, as after an erase
+  // that failed inside the printer: the stream is read and nothing is stored.
+  std::string refusedTransfers;
 
   // Malformed replies.
   bool badVersionHeader = false;  // '#', '.', '0' instead of '#', '.', 0x00
@@ -75,7 +94,7 @@ enum class StreamOutcome {
   kNone,       // no transfer of this type yet
   kReceiving,  // the transfer command came and the stream has not ended yet
   kAccepted,   // framing and stream sum right, every record in range: the image took
-  kRejected,   // wrong sum, bad framing, a record out of range, or cut off by a command
+  kRejected,   // refused, wrong sum, bad framing, a record out of range, or cut off by a command
 };
 
 // The versions and check sums as the version reply carries them.
@@ -96,11 +115,16 @@ class SimPrinter {
   SimPrinter(const SimPrinter&) = delete;
   SimPrinter& operator=(const SimPrinter&) = delete;
 
-  // PIPE00, host to printer: commands and image bytes, parsed as one stream across writes.
-  // Fails with 0 bytes while the printer is off the bus.
+  // PIPE00, host to printer. Outside a transfer every write must be one 4-byte command; after the
+  // transfer command every write is image data up to the end of the stream, or up to a 4-byte
+  // command written on its own (the host gave up: the image does not take). Fails with 0 bytes
+  // while the printer is off the bus; a write the printer refuses still moves its bytes (a real
+  // printer takes them off the bus and drops them) and is recorded as a violation.
   bool HostWrite(const uint8_t* data, uint32_t length, uint32_t& done);
-  // PIPE01, printer to host: the pending reply (all of it, or `length` bytes when that is less;
-  // the reply is used up either way). Fails with 0 bytes when no reply is pending.
+  // PIPE01, printer to host: the pending reply, or `length` bytes of it when that is less (a
+  // violation: the rest stays in the pipe for the next read, as on a bulk IN endpoint). Fails
+  // with 0 bytes when no reply is pending or the version reply is not ready yet (a violation
+  // either way; a reply that is not ready stays pending).
   bool HostRead(uint8_t* buffer, uint32_t length, uint32_t& done);
   // The same through a connection noted at open: fails with 0 bytes once the printer has dropped
   // off the bus since (a stale handle), even after it has come back.
@@ -112,6 +136,9 @@ class SimPrinter {
 
   // On the bus now (false while it re-enumerates after a mode switch).
   bool IsPresent();
+  // A reply waits in the IN pipe and is ready to be read. Asking records nothing: an emulated
+  // endpoint uses it to take the reply as soon as the printer has made it.
+  bool ReplyReady() const;
   // Changes every time the printer drops off the bus; a channel notes it when it opens.
   uint32_t Connection() const;
   // How many times the printer has dropped off the bus (device paths may change with it).
@@ -128,26 +155,40 @@ class SimPrinter {
   // Transfers that reached the printer so far, per direction (failed and short ones included).
   uint32_t WriteCount() const;
   uint32_t ReadCount() const;
+  // Every protocol violation so far, oldest first.
+  std::vector<Violation> Violations() const;
 
   // Replaces the behaviour settings (status, timing, faults, reported versions); the mode, the
-  // memory and the fault counters stay.
+  // memory, the violations and the fault counters stay.
   void SetConfig(const PrinterConfig& config);
   PrinterConfig Config() const;
 
  private:
   struct Region;
-  enum class Parse { kCommand, kKind, kAddress, kLength, kData, kSum, kEnd, kPadding, kDiscard };
+  // Where the stream parser is inside a record stream.
+  enum class Parse { kKind, kAddress, kLength, kData, kSum, kEnd, kDiscard };
 
   bool Write(const uint32_t* connection, const uint8_t* data, uint32_t length, uint32_t& done);
   bool Read(const uint32_t* connection, uint8_t* buffer, uint32_t length, uint32_t& done);
   bool PresentLocked();
-  void DeliverLocked(const uint8_t* data, uint32_t length);
-  void ParseByteLocked(uint8_t byte);
+  // One write as it reached the printer: `hostBytes` as the host sent them, `bytes` as they
+  // arrived (`delivered` of them; changed by a corrupting fault).
+  void TakeWriteLocked(const uint8_t* hostBytes, const uint8_t* bytes, uint32_t length,
+                       uint32_t delivered);
+  void TakeStreamWriteLocked(const uint8_t* bytes, uint32_t length, uint32_t delivered);
+  void ParseStreamLocked(const uint8_t* bytes, uint32_t length);
+  void StreamErrorLocked(const std::string& reason);
   void ExecuteCommandLocked(const uint8_t* command);
+  void StartTransferLocked(char type);
+  // Decides the outcome of the stream under way (once); the transfer may go on being read.
   void EndStreamLocked(bool accepted);
+  // The transfer is over: the next write is a command again.
+  void FinishTransferLocked();
   void DropOffBusLocked();
+  void ViolateLocked(ViolationKind kind, std::string reason);
   Region* FindRegionLocked(char type);
   const Region* FindRegionLocked(char type) const;
+  bool EraseRunningLocked(const Region& region) const;
   std::vector<uint8_t> VersionReplyLocked() const;
   std::vector<uint8_t> StatusReplyLocked(char statusType) const;
   ReportedVersions VersionsLocked() const;
@@ -172,16 +213,26 @@ class SimPrinter {
   uint32_t droppedAt_ = 0;
   bool woken_ = false;
   uint32_t wokenAt_ = 0;
+  // The reply waiting in the IN pipe, from `replyOffset_` on; ready at `replyReadyAt_` after
+  // `replyAskedAt_`.
   std::vector<uint8_t> reply_;
+  size_t replyOffset_ = 0;
   bool replyPending_ = false;
+  uint32_t replyAskedAt_ = 0;
+  uint32_t replyDelay_ = 0;
 
   std::vector<std::unique_ptr<Region>> regions_;
-  // The stream parser.
-  Parse parse_ = Parse::kCommand;
-  uint8_t command_[4] = {};
-  uint32_t commandFill_ = 0;
-  Region* streamRegion_ = nullptr;  // null: the stream is parsed but not stored
+  // The transfer under way: its data type's memory (null: a code with no memory), whether the
+  // stream is stored there, and the parser.
+  bool inStream_ = false;
+  Region* streamTarget_ = nullptr;
+  bool storing_ = false;
+  bool streamDecided_ = false;  // accepted or rejected already
   bool streamBad_ = false;
+  bool streamEnded_ = false;  // the end mark came in the write at hand, at `endOffset_`
+  uint32_t endOffset_ = 0;
+  uint32_t streamOffset_ = 0;  // stream bytes so far
+  Parse parse_ = Parse::kKind;
   uint32_t countdown_ = 0;
   uint32_t field_ = 0;
   uint32_t address_ = 0;
@@ -189,7 +240,9 @@ class SimPrinter {
   uint32_t blockNumber_ = 0;   // writes since the last transfer command
   uint32_t currentBlock_ = 0;  // block number of the write at hand; 0 outside a transfer
   char transferType_ = 0;
-  bool transferActive_ = false;  // writes are blocks of the last transfer
+  // A write fault garbled bytes since the printer last entered or left download mode.
+  bool disturbed_ = false;
+  std::vector<Violation> violations_;
 
   uint32_t writes_ = 0;
   uint32_t reads_ = 0;

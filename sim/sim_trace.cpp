@@ -10,7 +10,7 @@ Trace::~Trace() {
 
 void Trace::Reset() {
   std::lock_guard lock(mutex_);
-  memory_ = allBytes_ = false;
+  memory_ = allBytes_ = fileAllBytes_ = false;
   entries_.clear();
   if (file_) std::fclose(file_);
   file_ = nullptr;
@@ -22,11 +22,12 @@ void Trace::EnableMemory(bool allBytes) {
   allBytes_ = allBytes;
 }
 
-bool Trace::OpenFile(const std::string& path, uint32_t startTick) {
+bool Trace::OpenFile(const std::string& path, uint32_t startTick, bool allBytes) {
   std::lock_guard lock(mutex_);
   if (file_) std::fclose(file_);
-  file_ = std::fopen(path.c_str(), "a");
+  file_ = std::fopen(path.c_str(), "ae");
   startTick_ = startTick;
+  fileAllBytes_ = allBytes;
   return file_ != nullptr;
 }
 
@@ -38,14 +39,25 @@ bool Trace::Active() const {
 void Trace::Record(TraceEntry entry, const uint8_t* moved) {
   std::lock_guard lock(mutex_);
   if (!memory_ && !file_) return;
-  const uint32_t keep = (memory_ && allBytes_) ? entry.done : std::min<uint32_t>(entry.done, 16);
+  const bool all = (memory_ && allBytes_) || (file_ && fileAllBytes_);
+  const uint32_t keep = all ? entry.done : std::min<uint32_t>(entry.done, 16);
   if (moved) entry.bytes.assign(moved, moved + keep);
   if (file_) {
-    const std::string line = FormatTraceLine(entry, startTick_);
+    const std::string line = FormatTraceLine(entry, startTick_, fileAllBytes_);
     std::fprintf(file_, "%s\n", line.c_str());
     std::fflush(file_);
   }
-  if (memory_) entries_.push_back(std::move(entry));
+  if (memory_) {
+    if (!allBytes_ && entry.bytes.size() > 16) entry.bytes.resize(16);
+    entries_.push_back(std::move(entry));
+  }
+}
+
+void Trace::RecordViolation(const Violation& violation) {
+  std::lock_guard lock(mutex_);
+  if (!file_) return;
+  std::fprintf(file_, "%s\n", FormatViolationLine(violation, startTick_).c_str());
+  std::fflush(file_);
 }
 
 std::vector<TraceEntry> Trace::Entries() const {
@@ -58,23 +70,28 @@ void Trace::Clear() {
   entries_.clear();
 }
 
-std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick) {
+std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick, bool allBytes) {
   static const char kHex[] = "0123456789abcdef";
   std::string line = std::to_string(entry.tick - startTick) + ' ' + entry.direction + ' ' +
                      entry.Pipe() + ' ' + std::to_string(entry.length) + ' ';
-  const size_t shown = std::min<size_t>(entry.bytes.size(), 16);
+  const size_t shown = allBytes ? entry.bytes.size() : std::min<size_t>(entry.bytes.size(), 16);
   if (shown == 0) line += '-';
+  line.reserve(line.size() + 2 * shown + 16);
   for (size_t i = 0; i < shown; ++i) {
     line += kHex[entry.bytes[i] >> 4];
     line += kHex[entry.bytes[i] & 0x0F];
   }
-  if (entry.done > 16) line += "...";
+  if (entry.done > shown) line += "...";
   if (!entry.ok) {
     line += " failed";
   } else if (entry.done != entry.length) {
     line += " short " + std::to_string(entry.done);
   }
   return line;
+}
+
+std::string FormatViolationLine(const Violation& violation, uint32_t startTick) {
+  return std::to_string(violation.tick - startTick) + " VIOLATION " + Describe(violation);
 }
 
 }  // namespace zmr::sim

@@ -1,11 +1,13 @@
 #pragma once
 // The record of every transfer the simulated printers see: in memory for tests, and one line per
-// transfer in a file for people.
+// transfer (and per protocol violation) in a file for people and scripts.
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "sim/sim_violation.h"
 
 namespace zmr::sim {
 
@@ -17,6 +19,9 @@ struct TraceEntry {
   uint32_t done = 0;           // bytes moved
   bool ok = false;             // the transfer reported success
   std::vector<uint8_t> bytes;  // the bytes moved: the first 16, or all of them when asked to
+  // Writes only: the first (up to 4) bytes the host offered, whether or not they went through,
+  // so that a command whose write failed is still known by its bytes.
+  std::vector<uint8_t> offered;
 
   const char* Pipe() const { return direction == 'W' ? "PIPE00" : "PIPE01"; }
 };
@@ -34,9 +39,14 @@ class Trace {
   void EnableMemory(bool allBytes = false);
   // Appends one line per transfer to `path`, with times counted from `startTick`:
   //   <ms> W PIPE00 <length> <hex of the first 16 bytes moved, or ->[...] [short <done>|failed]
-  bool OpenFile(const std::string& path, uint32_t startTick);
+  // With `allBytes`, every byte moved instead of the first 16 (and no "...").
+  // Each protocol violation adds a line of its own:
+  //   <ms> VIOLATION <kind> <reason>[ (after a write fault)]
+  bool OpenFile(const std::string& path, uint32_t startTick, bool allBytes = false);
   // Records `entry` (its `bytes` left empty) with the `entry.done` bytes at `moved`.
   void Record(TraceEntry entry, const uint8_t* moved);
+  // Writes the violation's line to the file, if there is one.
+  void RecordViolation(const Violation& violation);
   // Whether anything records at all (so the printer may skip the work).
   bool Active() const;
   std::vector<TraceEntry> Entries() const;
@@ -46,12 +56,16 @@ class Trace {
   mutable std::mutex mutex_;
   bool memory_ = false;
   bool allBytes_ = false;
+  bool fileAllBytes_ = false;
   std::vector<TraceEntry> entries_;
   std::FILE* file_ = nullptr;
   uint32_t startTick_ = 0;
 };
 
-// One line of the trace file, without the line end.
-std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick);
+// One line of the trace file, without the line end: the first 16 bytes of the entry, or all of
+// them with `allBytes`.
+std::string FormatTraceLine(const TraceEntry& entry, uint32_t startTick, bool allBytes = false);
+// The line of a violation, without the line end.
+std::string FormatViolationLine(const Violation& violation, uint32_t startTick);
 
 }  // namespace zmr::sim

@@ -47,7 +47,7 @@ struct Record {
   Fill fill;
 };
 
-struct ImageSpec {
+struct ImageLayout {
   const char* file;
   uint32_t base;
   uint32_t top;
@@ -96,8 +96,8 @@ void AddErasedRun(Layout& layout, uint32_t count) {
 // DATA1: 640 KiB, every byte written. The version record is written as 6 + 10 bytes at the base
 // and at the top; 19 more short records shift the ones after them off the 16-byte grid; five
 // erased stretches end the program's segments.
-std::vector<Record> LayoutData1(const ImageSpec& spec) {
-  Layout layout(spec.base);
+std::vector<Record> LayoutData1(const ImageLayout& image) {
+  Layout layout(image.base);
   layout.Add(6, Fill::kVersion);
   layout.Add(10, Fill::kVersion);
   const std::vector<std::vector<uint32_t>> shorts = {
@@ -108,7 +108,7 @@ std::vector<Record> LayoutData1(const ImageSpec& spec) {
     AddDataRun(layout, sixteens[s], shorts[s]);
     AddErasedRun(layout, erased[s]);
   }
-  Require(layout.next() == spec.top - 16, "DATA1 body does not end at the top version record");
+  Require(layout.next() == image.top - 16, "DATA1 body does not end at the top version record");
   layout.Add(6, Fill::kVersion);
   layout.Add(10, Fill::kVersion);
   return layout.Take();
@@ -116,8 +116,8 @@ std::vector<Record> LayoutData1(const ImageSpec& spec) {
 
 // DATA2: eight 32 KiB blocks, every byte written; each block is data (with pairs of 8-byte
 // records), then 832 erased records, then the version record in its last 16 bytes.
-std::vector<Record> LayoutData2(const ImageSpec& spec) {
-  Layout layout(spec.base);
+std::vector<Record> LayoutData2(const ImageLayout& image) {
+  Layout layout(image.base);
   const uint32_t pairsOfEights[] = {1, 1, 1, 2, 1, 1, 2, 1};
   constexpr uint32_t kBlock = 0x8000;
   constexpr uint32_t kErased = 832;
@@ -126,17 +126,17 @@ std::vector<Record> LayoutData2(const ImageSpec& spec) {
     const uint32_t pairs = pairsOfEights[block];
     AddDataRun(layout, kDataBytes / 16 - pairs, std::vector<uint32_t>(2 * pairs, 8));
     AddErasedRun(layout, kErased);
-    Require(layout.next() == spec.base + (block + 1) * kBlock - 16, "DATA2 block misplaced");
+    Require(layout.next() == image.base + (block + 1) * kBlock - 16, "DATA2 block misplaced");
     layout.Add(16, Fill::kVersion);
   }
-  Require(layout.next() == spec.top, "DATA2 does not end at the top");
+  Require(layout.next() == image.top, "DATA2 does not end at the top");
   return layout.Take();
 }
 
 // DATA3: 16-byte records from the base version record up to 0x001A99A0 with 13 small unwritten
 // stretches, then a long unwritten stretch, then the version record in the top 16 bytes.
-std::vector<Record> LayoutData3(const ImageSpec& spec) {
-  Layout layout(spec.base);
+std::vector<Record> LayoutData3(const ImageLayout& image) {
+  Layout layout(image.base);
   layout.Add(16, Fill::kVersion);
   const uint32_t gaps[] = {16, 32, 16, 16, 16, 32, 16, 16, 16, 32, 16, 16, 16};
   constexpr uint32_t kRecords = 14729;
@@ -149,7 +149,7 @@ std::vector<Record> LayoutData3(const ImageSpec& spec) {
     layout.Add(16, Fill::kData);
   }
   Require(layout.next() == 0x001A99A0, "DATA3 data does not end at the long unwritten stretch");
-  layout.Skip(spec.top - 16 - layout.next());
+  layout.Skip(image.top - 16 - layout.next());
   layout.Add(16, Fill::kVersion);
   return layout.Take();
 }
@@ -184,8 +184,8 @@ void Adjust(std::vector<uint8_t>& memory, const std::vector<uint32_t>& offsets, 
   }
 }
 
-std::vector<uint8_t> BuildImage(const ImageSpec& spec, const std::vector<Record>& records) {
-  const uint32_t span = spec.top - spec.base;
+std::vector<uint8_t> BuildImage(const ImageLayout& image, const std::vector<Record>& records) {
+  const uint32_t span = image.top - image.base;
   std::vector<uint8_t> memory(span, 0xFF);  // unwritten bytes read as 0xFF
   std::vector<bool> written(span, false);
 
@@ -197,7 +197,7 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec, const std::vector<Record>
   uint32_t versionOffset = 0;  // where the next character of a version text goes
   for (const Record& r : records) {
     headerSum += ByteSum32(r.address) + ByteSum32(r.length);
-    const uint32_t at = r.address - spec.base;
+    const uint32_t at = r.address - image.base;
     for (uint32_t i = 0; i < r.length; ++i) {
       Require(!written[at + i], "records overlap");
       written[at + i] = true;
@@ -207,7 +207,7 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec, const std::vector<Record>
         // A version record is 16 bytes of memory, possibly written as several records.
         for (uint32_t i = 0; i < r.length; ++i, ++versionOffset) {
           const uint32_t inRecord = versionOffset % 16;
-          memory[at + i] = inRecord < 6 ? static_cast<uint8_t>(spec.version[inRecord]) : 0xFF;
+          memory[at + i] = inRecord < 6 ? static_cast<uint8_t>(image.version[inRecord]) : 0xFF;
           fixedSum += memory[at + i];
         }
         break;
@@ -221,12 +221,12 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec, const std::vector<Record>
     }
   }
   Require(versionOffset % 16 == 0, "incomplete version record");
-  Require(headerSum + fixedSum <= spec.streamSum, "stream sum below the fixed bytes");
-  const int64_t dataSum = int64_t{spec.streamSum} - static_cast<int64_t>(headerSum);
+  Require(headerSum + fixedSum <= image.streamSum, "stream sum below the fixed bytes");
+  const int64_t dataSum = int64_t{image.streamSum} - static_cast<int64_t>(headerSum);
 
   // Filler: zero with some probability, otherwise uniform in 0x00..0xFE (mean 127), with the
   // probability chosen so that the expected sum lands on the stream sum.
-  Prng prng(spec.seed);
+  Prng prng(image.seed);
   const uint64_t pool = dataEven.size() + dataOdd.size();
   const uint64_t wanted = static_cast<uint64_t>(dataSum) - fixedSum;
   Require(wanted <= 127 * pool, "stream sum too high for the filler");
@@ -255,7 +255,7 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec, const std::vector<Record>
   uint32_t inverse255 = 1;
   while ((inverse255 * 255u) % 65536u != 1) inverse255 += 2;
   const uint32_t residue =
-      static_cast<uint32_t>((spec.wordSum - unwrittenWords - static_cast<uint32_t>(dataSum)) *
+      static_cast<uint32_t>((image.wordSum - unwrittenWords - static_cast<uint32_t>(dataSum)) *
                             inverse255) %
       65536u;
   const int64_t evenIdeal = even + (dataSum - even - odd) / 2;
@@ -277,19 +277,19 @@ std::vector<uint8_t> BuildImage(const ImageSpec& spec, const std::vector<Record>
     put32(r.length);
     streamSum += ByteSum32(r.address) + ByteSum32(r.length);
     for (uint32_t i = 0; i < r.length; ++i) {
-      const uint8_t b = memory[r.address - spec.base + i];
+      const uint8_t b = memory[r.address - image.base + i];
       out.push_back(b);
       streamSum += b;
     }
   }
-  Require(streamSum == spec.streamSum, std::string(spec.file) + ": stream sum missed");
+  Require(streamSum == image.streamSum, std::string(image.file) + ": stream sum missed");
   out.push_back('S');
   put32(streamSum);
   out.push_back('E');
 
   uint32_t words = 0;
   for (uint32_t i = 0; i < span; i += 2) words += memory[i] * 256u + memory[i + 1];
-  Require((words & 0xFFFF) == spec.wordSum, std::string(spec.file) + ": word sum missed");
+  Require((words & 0xFFFF) == image.wordSum, std::string(image.file) + ": word sum missed");
   return out;
 }
 
@@ -301,16 +301,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
-  const ImageSpec specs[] = {
+  const ImageLayout images[] = {
       {"data1.bin", 0x00020000, 0x000C0000, "316G21", 0x04B8DD2B, 0x08A6, 0x5A4D52'01},
       {"data2.bin", 0x000F0000, 0x00130000, "318C21", 0x02453828, 0xAF7C, 0x5A4D52'02},
       {"data3.bin", 0x00170000, 0x001B0000, "317D11", 0x00B26E25, 0xEE03, 0x5A4D52'03},
   };
-  const std::vector<Record> layouts[] = {LayoutData1(specs[0]), LayoutData2(specs[1]),
-                                         LayoutData3(specs[2])};
+  const std::vector<Record> layouts[] = {LayoutData1(images[0]), LayoutData2(images[1]),
+                                         LayoutData3(images[2])};
   for (int i = 0; i < 3; ++i) {
-    const std::vector<uint8_t> bytes = BuildImage(specs[i], layouts[i]);
-    const std::string path = dir + "/" + specs[i].file;
+    const std::vector<uint8_t> bytes = BuildImage(images[i], layouts[i]);
+    const std::string path = dir + "/" + images[i].file;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

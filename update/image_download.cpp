@@ -1,4 +1,7 @@
+#include "update/image_download.h"
+
 #include <cstring>
+#include <string>
 
 #include "update/string_table.h"
 #include "update/update_procedure.h"
@@ -12,47 +15,75 @@ constexpr uint32_t kReleaseWaitMs = 2000;
 
 }  // namespace
 
+const char* Name(DownloadResult result) {
+  switch (result) {
+    case DownloadResult::kDone:
+      return "Done";
+    case DownloadResult::kTimedOut:
+      return "TimedOut";
+    case DownloadResult::kShortWrite:
+      return "ShortWrite";
+  }
+  return "Unknown";
+}
+
+int CUpdateProcedure::BuildImages() {
+  return images_.BuildImages();
+}
+
 int CUpdateProcedure::DownloadImages(CPrinterPort& port, CProgressDlg& progress) {
-  int result = kDownloadDone;
+  DownloadResult result = DownloadResult::kDone;
   bool ok = true;
   for (int i = 0; i < kImageCount && ok; ++i) {
     const ImageSlot& slot = images_.slots[i];
-    if (slot.skip == -1) continue;
+    if (!slot.IsCarried()) continue;
     const uint16_t type = kImages[i].type;
+    const std::string image = kImages[i].label;
     progress.SetMessageId(kLoadingLabel[i]);
-    ok = port.SendErase(type) != 0;
-    if (!ok) break;
-    PacedWait(kEraseWaitMs, &progress, kDefaultStepMs);
-    ok = port.SendTransfer(type) != 0;
-    if (!ok) break;
-    ok = SendImageBlocks(port, slot.buffer.get(), slot.size, kImageBudgetMs, &progress, &result) !=
-         0;
+    if (!port.SendErase(type)) {
+      Fail(RunReason::kEraseNotSent, image + ": " + PortErrorText(port));
+      ok = false;
+      break;
+    }
+    PacedWait(clock_, kEraseWaitMs, &progress, kDefaultStepMs);
+    if (!port.SendTransfer(type)) {
+      Fail(RunReason::kTransferNotSent, image + ": " + PortErrorText(port));
+      ok = false;
+      break;
+    }
+    result = SendImageBlocks(port, clock_, slot.buffer.get(), slot.size, kImageBudgetMs, &progress);
+    if (result == DownloadResult::kTimedOut) {
+      Fail(RunReason::kTimeBudgetExceeded, image + ": more than 120 s");
+      ok = false;
+    } else if (result != DownloadResult::kDone) {
+      Fail(RunReason::kImageNotSent, image + ": " + Name(result) + ", " + PortErrorText(port));
+      ok = false;
+    } else {
+      Step("DownloadImages " + image, true, std::to_string(slot.size) + " bytes");
+    }
   }
-  if (ok) return 1;  // still in download mode: verified and released by the caller
+  if (ok) return 1;
+  Step("DownloadImages", false);  // still in download mode: verified and released by the caller
 
   ReleasePrinter(port);
-  ShowMessage(result == kDownloadTimedOut ? IDS_TIME_OUT : IDS_FAILED, MessageTitle::Error,
+  ShowMessage(result == DownloadResult::kTimedOut ? IDS_TIME_OUT : IDS_FAILED, MessageTitle::Error,
               MessageIcon::Warning);
   return 0;
 }
 
-int CUpdateProcedure::SendImageBlocks(CPrinterPort& port, const uint8_t* data, uint32_t size,
-                                      uint32_t budgetMs, CProgressDlg* progress, int* resultCode) {
-  auto finish = [resultCode](int code, int ok) {
-    if (resultCode) *resultCode = code;
-    return ok;
-  };
-  if (data == nullptr && size > 0) return finish(kDownloadShortWrite, 0);
+DownloadResult SendImageBlocks(CPrinterPort& port, Clock& clock, const uint8_t* data, uint32_t size,
+                               uint32_t budgetMs, CProgressDlg* progress) {
+  if (data == nullptr && size > 0) return DownloadResult::kShortWrite;
 
   // Every write goes out of this block, never out of the image itself.
   uint8_t scratch[kBlockSize];
-  const uint32_t start = clock_.TickCount();
+  const uint32_t start = clock.TickCount();
   const uint32_t full = size / kBlockSize;
   for (uint32_t i = 0; i < full; ++i) {
     std::memcpy(scratch, data + static_cast<size_t>(i) * kBlockSize, kBlockSize);
-    if (port.Write(scratch, kBlockSize) != kBlockSize) return finish(kDownloadShortWrite, 0);
+    if (port.Write(scratch, kBlockSize) != kBlockSize) return DownloadResult::kShortWrite;
     // Tested after the block, so the block during which the budget ran out has gone out whole.
-    if (clock_.TickCount() - start > budgetMs) return finish(kDownloadTimedOut, 0);
+    if (clock.TickCount() - start > budgetMs) return DownloadResult::kTimedOut;
     if (progress) progress->AdvanceEstimate();
   }
 
@@ -62,22 +93,22 @@ int CUpdateProcedure::SendImageBlocks(CPrinterPort& port, const uint8_t* data, u
     std::memset(scratch, 0, sizeof scratch);
     std::memcpy(scratch, data + (size - tail), tail);
     const uint32_t length = (tail / kTailGranule) * kTailGranule + kTailGranule;
-    if (port.Write(scratch, length) != length) return finish(kDownloadShortWrite, 0);
+    if (port.Write(scratch, length) != length) return DownloadResult::kShortWrite;
     if (progress) progress->AdvanceEstimate();
   }
-  return finish(kDownloadDone, 1);
+  return DownloadResult::kDone;
 }
 
-void CUpdateProcedure::PacedWait(uint32_t totalMs, CProgressDlg* progress, uint32_t stepMs) {
+void PacedWait(Clock& clock, uint32_t totalMs, CProgressDlg* progress, uint32_t stepMs) {
   if (progress == nullptr) {
-    clock_.Sleep(totalMs);
+    clock.Sleep(totalMs);
     return;
   }
   if (stepMs == 0) stepMs = kDefaultStepMs;
   const uint32_t steps = totalMs / stepMs;  // the remainder is not waited
   if (steps == 0 || static_cast<int32_t>(steps) < 0) return;
   for (uint32_t i = 0; i < steps; ++i) {
-    clock_.Sleep(stepMs);
+    clock.Sleep(stepMs);
     progress->AdvanceEstimate();
   }
 }
@@ -87,6 +118,8 @@ int CUpdateProcedure::ReleasePrinter(CPrinterPort& port) {
   port.Close();
   clock_.Sleep(kReleaseWaitMs);  // no events are serviced here
   if (ok) downloadMode_ = false;
+  Step("ReleasePrinter", ok != 0, ok ? std::string() : PortErrorText(port));
+  NoteReleased(ok != 0);
   return ok;
 }
 

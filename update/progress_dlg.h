@@ -17,7 +17,7 @@ class CProgressDlg {
  public:
   // captionId 0 stands for 104, which the string table does not have (empty caption).
   CProgressDlg(UpdateView& owner, Clock& clock, platform::Language language, uint32_t captionId);
-  virtual ~CProgressDlg();  // DestroyWindow when the window exists
+  ~CProgressDlg();  // DestroyWindow when the window exists
   CProgressDlg(const CProgressDlg&) = delete;
   CProgressDlg& operator=(const CProgressDlg&) = delete;
 

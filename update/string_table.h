@@ -28,6 +28,13 @@ enum StringId : uint32_t {
   IDS_SUCCESS = 2024,
 };
 
+// Message boxes have fixed titles that are not in the table, and an icon each.
+enum class MessageTitle { Error, VersionCheck, Success };
+enum class MessageIcon { Warning, Information };
+
+// "Error", "Version Check", "Success!" (the same in every language).
+const char* MessageTitleText(MessageTitle title);
+
 // The entry in the given language; an empty text when the table has no such entry.
 std::string LoadString(uint32_t id, platform::Language language);
 

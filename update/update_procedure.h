@@ -3,6 +3,7 @@
 // wait, message, field and release between the press and the one closing message. It holds the
 // update state of the main window (fields, image set, download-mode flag); the Qt window, the
 // terminal front end and the tests each drive one through an UpdateView.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,34 +15,47 @@
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "update/progress_dlg.h"
+#include "update/run_observer.h"
+#include "update/run_result.h"
+#include "update/update_context.h"
 #include "update/update_view.h"
 
 namespace zmr {
+
+// "port TransferFailed (101)": the port's sticky code, named, with its number.
+std::string PortErrorText(const CPrinterPort& port);
+// "DATA1(M) 316G21 / 08A6, ...": the images whose version or check sum is not empty; bytes of a
+// version outside printable ASCII (and the backslash) as \xNN.
+std::string VersionsText(const std::array<std::string, kImageCount>& versions,
+                         const std::array<std::string, kImageCount>& checkSums);
 
 class CUpdateProcedure {
  public:
   // Resets the update state as the main window does when it opens: every image carried, own
   // texts set, no buffers, total time weight 0, download-mode flag clear.
-  CUpdateProcedure(UpdateView& view, Clock& clock, const platform::KeyState& keys,
-                   const ImportedDriver& imported, const CDriverLibrary& loaded,
-                   platform::Language language, ImageSet::Source images = EmbeddedImage);
+  CUpdateProcedure(UpdateView& view, const UpdateContext& context);
 
   // The press of Download: runs one whole update attempt and returns when it has ended.
   void OnDownload();
   bool IsRunning() const { return running_; }
 
-  // Steps. Each gives 1 to go on and 0 to stop (having shown its message, where it has one).
-  int CheckPrinterCount(CPrinterPort& port);
-  int CheckPrinterStatus(CPrinterPort& port);
-  int SwitchToDownloadMode(CPrinterPort& port);
-  int CheckVersion(CPrinterPort& port);
-  int BuildImages() { return images_.BuildImages(); }
+  // How the last press ended: its closing message and the named reason of the step that stopped
+  // it (RunReason::kSuccess after "Success!").
+  const RunResult& LastRun() const { return lastRun_; }
+
+  // Steps. Each gives 1 to go on and 0 to stop (having shown its message, where it has one, and
+  // noted its reason in LastRun()).
+  // Here: the printer count and the status gate.
+  [[nodiscard]] int CheckPrinterCount(CPrinterPort& port);
+  [[nodiscard]] int CheckPrinterStatus(CPrinterPort& port);
+  [[nodiscard]] int SwitchToDownloadMode(CPrinterPort& port);
+  // version_gate.cpp: the version gate before the download and the verification after it.
+  [[nodiscard]] int CheckVersion(CPrinterPort& port);
+  [[nodiscard]] int VerifyVersions(CPrinterPort& port, CProgressDlg* progress);
+  // image_download.cpp: every carried image's erase, wait, transfer and blocks; the release.
+  [[nodiscard]] int BuildImages();
   void FreeImages() { images_.FreeImages(); }
-  int DownloadImages(CPrinterPort& port, CProgressDlg& progress);
-  int SendImageBlocks(CPrinterPort& port, const uint8_t* data, uint32_t size, uint32_t budgetMs,
-                      CProgressDlg* progress, int* resultCode);
-  void PacedWait(uint32_t totalMs, CProgressDlg* progress, uint32_t stepMs = 100);
-  int VerifyVersions(CPrinterPort& port, CProgressDlg* progress);
+  [[nodiscard]] int DownloadImages(CPrinterPort& port, CProgressDlg& progress);
   int ReleasePrinter(CPrinterPort& port);
 
   ImageSet& Images() { return images_; }
@@ -50,20 +64,18 @@ class CUpdateProcedure {
   bool DownloadModeFlag() const { return downloadMode_; }
   platform::Language Language() const { return language_; }
 
-  // Constants of the download.
-  static constexpr uint32_t kBlockSize = 4096;
-  static constexpr uint32_t kTailGranule = 64;
-  static constexpr uint32_t kImageBudgetMs = 120000;
-  static constexpr uint32_t kEraseWaitMs = 10000;
-  static constexpr uint32_t kDefaultStepMs = 100;
-  // Download result codes.
-  static constexpr int kDownloadDone = 0;
-  static constexpr int kDownloadTimedOut = 2;
-  static constexpr int kDownloadShortWrite = 101;
-
  private:
-  // Steps 2 to 21 of a press; false when the run leaves through the common exit.
+  // Everything of a press from counting the printers to the closing message; false when the run
+  // leaves through the common exit.
   bool RunUpdate(CPrinterPort& port, bool force, std::unique_ptr<CProgressDlg>& download);
+  // Notes why the run stops; the first reason of a run is the one kept.
+  void Fail(RunReason reason, std::string detail = {});
+  // Tells the observer that a step has ended; a failed step without a detail of its own carries
+  // the run's.
+  void Step(std::string name, bool ok, std::string detail = {});
+  void NoteDownloadModeEntered();
+  // Tells the observer once per run that the printer no longer depends on the run.
+  void NoteReleased(bool leaveSent);
   void ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon);
   void ShowText(uint32_t stringId, std::string text, MessageTitle title, MessageIcon icon);
   std::unique_ptr<CProgressDlg> NewProgress(uint32_t captionId);
@@ -78,7 +90,10 @@ class CUpdateProcedure {
   platform::Language language_;
   ImageSet images_;
   DisplayFields fields_;
+  RunResult lastRun_;
+  RunObserver* observer_;
   bool downloadMode_ = false;
+  bool releaseOwed_ = false;  // OnDownloadModeEntered was told and OnReleased not yet
   bool running_ = false;
 };
 

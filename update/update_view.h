@@ -8,14 +8,9 @@
 #include <string>
 
 #include "images/image_set.h"
+#include "update/string_table.h"
 
 namespace zmr {
-
-enum class MessageTitle { Error, VersionCheck, Success };
-enum class MessageIcon { Warning, Information };
-
-// "Error", "Version Check", "Success!" (the same in every language).
-const char* MessageTitleText(MessageTitle title);
 
 struct Message {
   uint32_t stringId;  // the string-table entry the text came from
@@ -32,17 +27,8 @@ struct DisplayFields {
   std::array<std::string, kImageCount> afterCheckSum;
 };
 
-// Control IDs of the main window's value fields, by image.
-inline constexpr std::array<int, kImageCount> kOwnVersionControl = {1005, 1006, 1007};
-inline constexpr std::array<int, kImageCount> kOwnCheckSumControl = {1003, 1008, 1011};
-inline constexpr std::array<int, kImageCount> kBeforeVersionControl = {1014, 1016, 1018};
-inline constexpr std::array<int, kImageCount> kBeforeCheckSumControl = {1015, 1017, 1019};
-inline constexpr std::array<int, kImageCount> kAfterVersionControl = {1004, 1010, 1012};
-inline constexpr std::array<int, kImageCount> kAfterCheckSumControl = {1002, 1009, 1013};
-inline constexpr int kDownloadButtonControl = 1000;
-
-// The toolkit's side of one progress window: a caption, a two-line message (control 1005), a bar
-// (1003) and a percentage label (1004, initially " 0 %"). CProgressDlg drives it.
+// The front end's side of one progress window: a caption, a two-line message, a bar and a
+// percentage label (initially " 0 %"). CProgressDlg drives it.
 class ProgressWindow {
  public:
   virtual ~ProgressWindow() = default;

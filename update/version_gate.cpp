@@ -2,8 +2,10 @@
 
 #include "protocol/commands.h"
 #include "protocol/version_report.h"
+#include "update/image_download.h"
 #include "update/string_table.h"
 #include "update/update_procedure.h"
+#include "update/version_gate.h"
 #include "update/version_text.h"
 
 namespace zmr {
@@ -13,20 +15,28 @@ constexpr uint32_t kReplyWaitMs = 1000;
 constexpr uint32_t kReplyWaitStepMs = 100;
 constexpr uint32_t kFinalPauseMs = 500;
 
-struct ReportedImage {
-  std::string version;
-  uint32_t checkSum;
-};
+}  // namespace
 
-// The report's version texts and check sums by image. The texts are NUL-terminated by
-// construction, but are still copied no further than their fields.
+const std::array<const char*, 3> kAcceptedVersions = {"316A20", "316B20", "316C20"};
+
+bool IsAcceptedVersion(const char* data1Version) {
+  if (data1Version == nullptr) return false;
+  for (const char* entry : kAcceptedVersions) {
+    const size_t compared = entry[5] == '0' ? 5 : 6;
+    size_t i = 0;
+    // Stops at the first differing byte, so a shorter text is never read past its end.
+    while (i < compared && data1Version[i] == entry[i]) ++i;
+    if (i == compared) return true;
+  }
+  return false;
+}
+
+// The texts are NUL-terminated by construction, but are still copied no further than their fields.
 std::array<ReportedImage, kImageCount> ReportedImages(const VersionReport& report) {
   return {{{BoundedText(report.data1Version), report.data1CheckSum},
            {BoundedText(report.data2Version), report.data2CheckSum},
            {BoundedText(report.data3Version), report.data3CheckSum}}};
 }
-
-}  // namespace
 
 int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
   VersionReport report{};
@@ -36,11 +46,13 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
 
   bool read = port.SendVersionRequest(command::kVersionCode) != 0;
   if (read) {
-    PacedWait(kReplyWaitMs, progress.get(), kReplyWaitStepMs);
+    PacedWait(clock_, kReplyWaitMs, progress.get(), kReplyWaitStepMs);
     progress->SetPosition(99);
     read = port.ReadVersionReply(report) != 0;
   }
   if (!read) {
+    Fail(RunReason::kVersionNotRead, PortErrorText(port));
+    Step("CheckVersion", false);
     // Released before the message; the window stays up until the user has closed the box.
     ReleasePrinter(port);
     ShowMessage(IDS_VERSION_FAILED, MessageTitle::Error, MessageIcon::Warning);
@@ -53,7 +65,7 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
   // DATA1 is always shown: it is what the decision was made on.
   const auto reported = ReportedImages(report);
   for (int i = 0; i < kImageCount; ++i) {
-    if (i != kData1 && images_.slots[i].skip == -1) continue;
+    if (i != kData1 && !images_.slots[i].IsCarried()) continue;
     fields_.beforeVersion[i] = reported[i].version;
     fields_.beforeCheckSum[i] = CheckSumText(reported[i].checkSum);
   }
@@ -62,6 +74,17 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
   progress->SetPosition(100);
   clock_.Sleep(kFinalPauseMs);
   progress.reset();
+  // Every reported version goes to the observer, not only the fields that are shown.
+  std::array<std::string, kImageCount> versions, checkSums;
+  for (int i = 0; i < kImageCount; ++i) {
+    versions[i] = reported[i].version;
+    checkSums[i] = CheckSumText(reported[i].checkSum);
+  }
+  if (!accepted) {
+    Fail(same ? RunReason::kNewestVersion : RunReason::kNotApplicable,
+         "DATA1 " + reported[kData1].version);
+  }
+  Step("CheckVersion", accepted, VersionsText(versions, checkSums));
   if (accepted) return 1;
 
   ReleasePrinter(port);
@@ -78,13 +101,17 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
 
 int CUpdateProcedure::VerifyVersions(CPrinterPort& port, CProgressDlg* progress) {
   VersionReport report{};
-  if (!port.SendVersionRequest(command::kVersionCode)) return 0;
-  PacedWait(kReplyWaitMs, progress, kReplyWaitStepMs);
-  if (!port.ReadVersionReply(report)) return 0;  // the After fields stay empty
+  const bool read =
+      port.SendVersionRequest(command::kVersionCode) &&
+      (PacedWait(clock_, kReplyWaitMs, progress, kReplyWaitStepMs), port.ReadVersionReply(report));
+  if (!read) {
+    Fail(RunReason::kVersionNotReadBack, PortErrorText(port));
+    return 0;  // the After fields stay empty
+  }
 
   const auto reported = ReportedImages(report);
   for (int i = 0; i < kImageCount; ++i) {
-    if (images_.slots[i].skip == -1) continue;
+    if (!images_.slots[i].IsCarried()) continue;
     fields_.afterVersion[i] = reported[i].version;
     fields_.afterCheckSum[i] = CheckSumText(reported[i].checkSum);
   }
@@ -94,9 +121,20 @@ int CUpdateProcedure::VerifyVersions(CPrinterPort& port, CProgressDlg* progress)
   // Whole texts, byte for byte: version first, then check sum.
   for (int i = 0; i < kImageCount; ++i) {
     const ImageSlot& slot = images_.slots[i];
-    if (slot.skip == -1) continue;
-    if (fields_.afterVersion[i] != BoundedText(slot.ownVersion)) return 0;
-    if (fields_.afterCheckSum[i] != BoundedText(slot.ownCheckSum)) return 0;
+    if (!slot.IsCarried()) continue;
+    const std::string image = kImages[i].label;
+    if (fields_.afterVersion[i] != BoundedText(slot.ownVersion)) {
+      std::array<std::string, kImageCount> one, none;
+      one[i] = fields_.afterVersion[i];
+      none[i] = fields_.afterCheckSum[i];
+      Fail(RunReason::kVersionMismatch, "version " + VersionsText(one, none));
+      return 0;
+    }
+    if (fields_.afterCheckSum[i] != BoundedText(slot.ownCheckSum)) {
+      Fail(RunReason::kVersionMismatch, image + " check sum " + fields_.afterCheckSum[i] +
+                                            ", expected " + BoundedText(slot.ownCheckSum));
+      return 0;
+    }
   }
   return 1;
 }

@@ -66,8 +66,8 @@ void BM_SuccessfulUpdate(benchmark::State& state) {
     VirtualClock clock;
     sim::SimBus::Instance().Reset(sim::SimConfig{}, clock);
     QuietView view;
-    CUpdateProcedure procedure(view, clock, keys, LinkedImportedDriver(), TheDriverLibrary(),
-                               platform::Language::English);
+    CUpdateProcedure procedure(view, {clock, keys, LinkedImportedDriver(), TheDriverLibrary(),
+                                      platform::Language::English});
     state.ResumeTiming();
 
     procedure.OnDownload();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "update/string_table.h"
@@ -10,27 +11,66 @@
 namespace zmr::cli {
 namespace {
 
-Command Parse(std::vector<const char*> args) {
+Arguments Parse(std::vector<const char*> args) {
   args.insert(args.begin(), "zmr470-update-cli");
   return ParseArguments(static_cast<int>(args.size()), args.data());
 }
 
-TEST(ParseArguments, AcceptsOnlyHelpAndVersionAlone) {
-  EXPECT_EQ(Parse({}), Command::Run);
-  EXPECT_EQ(Parse({"--help"}), Command::Help);
-  EXPECT_EQ(Parse({"--version"}), Command::Version);
-  for (std::vector<const char*> refused :
-       std::vector<std::vector<const char*>>{{"-h"},
-                                             {"--Help"},
-                                             {"--help=1"},
-                                             {""},
-                                             {"--"},
-                                             {"download"},
-                                             {"--help", "--version"},
-                                             {"--version", "x"}}) {
-    EXPECT_EQ(Parse(refused), Command::Usage) << refused[0];
+TEST(ParseArguments, TheUsualOptions) {
+  const struct {
+    std::vector<const char*> args;
+    Command command;
+    const char* error;
+  } cases[] = {
+      {{}, Command::Run, ""},
+      {{"--"}, Command::Run, ""},
+      {{"-h"}, Command::Help, ""},
+      {{"--help"}, Command::Help, ""},
+      {{"--he"}, Command::Help, ""},  // an unambiguous abbreviation
+      {{"-V"}, Command::Version, ""},
+      {{"--version"}, Command::Version, ""},
+      {{"--help", "--version"}, Command::Help, ""},  // the first one acts
+      {{"-Vh"}, Command::Version, ""},
+      {{"--bogus"}, Command::Usage, "zmr470-update-cli: unrecognized option '--bogus'"},
+      {{"--Help"}, Command::Usage, "zmr470-update-cli: unrecognized option '--Help'"},
+      {{"-x", "--help"}, Command::Usage, "zmr470-update-cli: invalid option -- 'x'"},
+      {{"-hx"}, Command::Help, ""},
+      {{"--help=1"},
+       Command::Usage,
+       "zmr470-update-cli: option '--help' doesn't allow an argument"},
+      {{"download"}, Command::Usage, "zmr470-update-cli: extra operand 'download'"},
+      {{""}, Command::Usage, "zmr470-update-cli: extra operand ''"},
+      {{"--", "--help"}, Command::Usage, "zmr470-update-cli: extra operand '--help'"},
+      {{"-"}, Command::Usage, "zmr470-update-cli: extra operand '-'"},
+  };
+  for (int round = 0; round < 2; ++round) {  // parsing again starts afresh
+    for (const auto& c : cases) {
+      const Arguments parsed = Parse(c.args);
+      std::string shown;
+      for (const char* arg : c.args) shown += std::string(arg) + " ";
+      EXPECT_EQ(parsed.command, c.command) << shown;
+      EXPECT_EQ(parsed.error, c.error) << shown;
+    }
   }
-  EXPECT_EQ(ParseArguments(0, nullptr), Command::Run);
+  EXPECT_EQ(ParseArguments(0, nullptr).command, Command::Run);
+  // The caller's arguments stay as they were.
+  std::vector<const char*> args = {"zmr470-update-cli", "x", "-h"};
+  const std::vector<const char*> copy = args;
+  ParseArguments(3, args.data());
+  EXPECT_EQ(args, copy);
+}
+
+TEST(WriteText, ReportsOutputThatCannotBeWritten) {
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(WriteText(out, err, "text\n"), kExitSuccess);
+  EXPECT_EQ(out.str(), "text\n");
+  EXPECT_EQ(err.str(), "");
+
+  std::ostringstream broken;
+  broken.setstate(std::ios::badbit);
+  EXPECT_EQ(WriteText(broken, err, "text\n"), kExitOutputFailed);
+  EXPECT_EQ(err.str().rfind("zmr470-update-cli: write error", 0), 0u) << err.str();
 }
 
 TEST(ExitStatus, ZeroOnlyForSuccessAndDistinctForEveryOutcome) {
@@ -38,8 +78,8 @@ TEST(ExitStatus, ZeroOnlyForSuccessAndDistinctForEveryOutcome) {
   EXPECT_EQ(ExitStatusFor(std::nullopt), kExitNoOutcome);
   EXPECT_EQ(ExitStatusFor(IDS_PLEASE_WAIT), kExitNoOutcome);  // never a closing message
 
-  std::set<int> seen = {kExitSuccess, kExitNoOutcome, kExitUsage, kExitAlreadyRunning,
-                        kExitDriverNotFound};
+  std::set<int> seen = {kExitSuccess,        kExitNoOutcome,      kExitUsage,
+                        kExitAlreadyRunning, kExitDriverNotFound, kExitOutputFailed};
   for (uint32_t id = IDS_NOT_CONNECTED; id <= IDS_FAILED; ++id) {
     const int status = ExitStatusFor(id);
     EXPECT_TRUE(seen.insert(status).second) << "status " << status << " of " << id << " reused";

@@ -14,22 +14,41 @@
 //   --hold-lock        hold the tool's single-instance lock while it runs
 //   --tty              run with standard output and standard error on a pseudo-terminal
 //   --closed-stdout    run with standard output a pipe whose reading end is already closed
-// Without --tty, both outputs must be free of control characters (line breaks excepted). With
+//   --stderr-match REGEX  standard error has a line that matches REGEX
+//   --no-stdout        run with descriptor 1 closed (no standard output at all); the tool's
+//                      single-instance lock file must stay empty
+//   --signal-at-trace N:SIG  send SIGINT, SIGTERM or SIGHUP (SIG: INT, TERM, HUP) once the
+//                      simulated printer's trace has N lines (the trace goes to a file of the
+//                      case's own, watched with inotify)
+//   --trace-match REGEX   a line of the trace matches REGEX
+//   --trace-no-match REGEX  no line of the trace matches REGEX
+//   --trace-match-after-signal REGEX  a line of the trace written after the signal matches
+//   --log-match REGEX  a line of the run log ($XDG_STATE_HOME/zmr470-update/zmr470-update.log,
+//                      emptied before the run) matches REGEX
+//   --full-stdout      run with standard output /dev/full (every write fails: no space)
+// When ZMR470_SIM_TRACE names a file (or a check above needs the trace), it is emptied first, and
+// afterwards the simulated printer's trace in it must hold no protocol violation (no line with
+// "VIOLATION"). Without --tty, both outputs must be free of control characters (line breaks
+// excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <regex.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,12 +70,52 @@ struct Expectations {
   bool holdLock = false;
   bool tty = false;
   bool closedStdout = false;
+  std::vector<std::string> stderrMatches;
+  long signalAtTrace = -1;
+  int signal = 0;
+  std::vector<std::string> traceMatches;
+  std::vector<std::string> traceNoMatches;
+  std::vector<std::string> traceMatchesAfterSignal;
+  std::string traceFile;  // set when a check needs the trace
+  std::vector<std::string> logMatches;
+  bool noStdout = false;
+  bool fullStdout = false;
 };
 
 struct Result {
   int status = -1;
   std::string out;
   std::string err;
+  long traceLinesAtSignal = -1;  // -1: no signal was sent
+};
+
+// Sends the case's signal once the trace file has enough lines; woken by inotify.
+struct SignalAtTrace {
+  const Expectations* expect = nullptr;
+  pid_t pid = -1;
+  int watch = -1;  // inotify descriptor, -1 when no signal is to be sent
+  Result* result = nullptr;
+
+  static long CountLines(const std::string& path) {
+    std::ifstream file(path);
+    long n = 0;
+    std::string line;
+    while (std::getline(file, line)) ++n;
+    return n;
+  }
+  void Check() {
+    if (watch < 0 || result->traceLinesAtSignal >= 0) return;
+    const long lines = CountLines(expect->traceFile);
+    if (lines < expect->signalAtTrace) return;
+    result->traceLinesAtSignal = lines;
+    kill(pid, expect->signal);
+  }
+  void OnReadable() {
+    char events[4096];
+    while (read(watch, events, sizeof events) > 0) {
+    }
+    Check();
+  }
 };
 
 int failures = 0;
@@ -100,16 +159,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 // Reads both pipes until both are closed.
-void Drain(int outFd, int errFd, Result& result) {
-  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+void Drain(int outFd, int errFd, Result& result, SignalAtTrace& trigger) {
+  pollfd fds[3] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {trigger.watch, POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = errFd >= 0 ? 2 : 1;
   if (errFd < 0) fds[1].fd = -1;
+  trigger.Check();
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
+    if (poll(fds, 3, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
+    if (fds[2].fd >= 0 && fds[2].revents != 0) trigger.OnReadable();
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -126,9 +187,21 @@ void Drain(int outFd, int errFd, Result& result) {
   }
 }
 
-Result Run(char** argv, bool tty, bool closedStdout) {
+Result Run(char** argv, const Expectations& expect) {
+  const bool tty = expect.tty;
+  const bool closedStdout = expect.closedStdout;
+  const bool fullStdout = expect.fullStdout;
   Result result;
   pid_t pid = -1;
+  SignalAtTrace trigger{&expect, -1, -1, &result};
+  if (expect.signal != 0) {
+    trigger.watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (trigger.watch < 0 || inotify_add_watch(trigger.watch, expect.traceFile.c_str(),
+                                               IN_MODIFY | IN_CLOSE_WRITE) < 0) {
+      Fail("cannot watch the trace file");
+      return result;
+    }
+  }
   if (tty) {
     int master = -1;
     winsize size{};
@@ -140,7 +213,8 @@ Result Run(char** argv, bool tty, bool closedStdout) {
       _exit(127);
     }
     if (pid < 0) return result;
-    Drain(master, -1, result);
+    trigger.pid = pid;
+    Drain(master, -1, result, trigger);
   } else {
     int out[2];
     int err[2];
@@ -153,20 +227,27 @@ Result Run(char** argv, bool tty, bool closedStdout) {
     }
     pid = fork();
     if (pid == 0) {
+      if (fullStdout) {
+        close(out[1]);
+        out[1] = open("/dev/full", O_WRONLY);
+      }
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
       close(out[0]);
       close(out[1]);
       close(err[0]);
       close(err[1]);
+      if (expect.noStdout) close(STDOUT_FILENO);
       execv(argv[0], argv);
       _exit(127);
     }
     close(out[1]);
     close(err[1]);
     if (pid < 0) return result;
-    Drain(out[0], err[0], result);
+    trigger.pid = pid;
+    Drain(out[0], err[0], result, trigger);
   }
+  if (trigger.watch >= 0) close(trigger.watch);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -245,6 +326,30 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.tty = true;
     } else if (arg == "--closed-stdout") {
       expect.closedStdout = true;
+    } else if (arg == "--stderr-match" && hasValue) {
+      expect.stderrMatches.emplace_back(argv[++i]);
+    } else if (arg == "--signal-at-trace" && hasValue) {
+      const std::string value = argv[++i];
+      const size_t colon = value.find(':');
+      const std::string name = colon == std::string::npos ? "" : value.substr(colon + 1);
+      expect.signalAtTrace = std::atol(value.c_str());
+      expect.signal = name == "INT"    ? SIGINT
+                      : name == "TERM" ? SIGTERM
+                      : name == "HUP"  ? SIGHUP
+                                       : 0;
+      if (expect.signal == 0 || expect.signalAtTrace <= 0) return false;
+    } else if (arg == "--no-stdout") {
+      expect.noStdout = true;
+    } else if (arg == "--log-match" && hasValue) {
+      expect.logMatches.emplace_back(argv[++i]);
+    } else if (arg == "--trace-match" && hasValue) {
+      expect.traceMatches.emplace_back(argv[++i]);
+    } else if (arg == "--trace-no-match" && hasValue) {
+      expect.traceNoMatches.emplace_back(argv[++i]);
+    } else if (arg == "--trace-match-after-signal" && hasValue) {
+      expect.traceMatchesAfterSignal.emplace_back(argv[++i]);
+    } else if (arg == "--full-stdout") {
+      expect.fullStdout = true;
     } else {
       std::fprintf(stderr, "cli_process_check: unknown or incomplete check %s\n", arg.c_str());
       return false;
@@ -277,8 +382,43 @@ int main(int argc, char** argv) {
     }
   }
 
+  std::string traceFile;
+  if (const char* setting = std::getenv("ZMR470_SIM_TRACE"); setting && *setting) {
+    traceFile = setting;
+    std::remove(setting);
+  }
+  // The trace checks read that file, or one of the case's own when none is set.
+  if (expect.signal != 0 || !expect.traceMatches.empty() || !expect.traceNoMatches.empty() ||
+      !expect.traceMatchesAfterSignal.empty()) {
+    if (traceFile.empty()) {
+      const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+      traceFile = std::string(runtime && *runtime ? runtime : ".") + "/sim-trace.txt";
+      setenv("ZMR470_SIM_TRACE", traceFile.c_str(), 1);
+    }
+    expect.traceFile = traceFile;
+    std::ofstream(expect.traceFile, std::ios::trunc).close();  // to be watched from the start
+  }
+
+  if (expect.noStdout) {
+    // Left by an earlier run of the case: start from no lock file.
+    std::error_code error;
+    std::filesystem::remove(zmr::platform::InstanceLock::PathFor(zmr::kInstanceName), error);
+  }
+
+  std::string logFile;
+  if (!expect.logMatches.empty()) {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (!state || *state != '/') {
+      std::fprintf(stderr, "cli_process_check: --log-match needs an absolute XDG_STATE_HOME\n");
+      return 2;
+    }
+    logFile = std::string(state) + "/zmr470-update/zmr470-update.log";
+    std::error_code error;
+    std::filesystem::remove(logFile, error);
+  }
+
   const auto start = std::chrono::steady_clock::now();
-  const Result result = Run(argv + programIndex, expect.tty, expect.closedStdout);
+  const Result result = Run(argv + programIndex, expect);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
@@ -345,7 +485,70 @@ int main(int argc, char** argv) {
     for (const std::string& line : errLines) found = found || line == expected;
     if (!found) Fail("no stderr line \"" + expected + "\"");
   }
+  for (const std::string& pattern : expect.stderrMatches) {
+    const WholeLine re(pattern);
+    bool found = false;
+    for (const std::string& line : errLines) found = found || re.Matches(line);
+    if (!found) Fail("no stderr line matches /" + pattern + "/");
+  }
+  if (!expect.traceFile.empty()) {
+    std::vector<std::string> trace;
+    std::ifstream file(expect.traceFile);
+    for (std::string line; std::getline(file, line);) trace.push_back(line);
+    std::printf("trace: %zu lines, signal sent after line %ld\n", trace.size(),
+                result.traceLinesAtSignal);
+    if (expect.signal != 0 && result.traceLinesAtSignal < 0) Fail("the signal was never sent");
+    const auto traceHas = [&](const std::string& pattern, long from) {
+      const WholeLine re(pattern);
+      for (size_t i = size_t(std::max(0L, from)); i < trace.size(); ++i) {
+        if (re.Matches(trace[i])) return true;
+      }
+      return false;
+    };
+    for (const std::string& pattern : expect.traceMatches) {
+      if (!traceHas(pattern, 0)) Fail("no trace line matches /" + pattern + "/");
+    }
+    for (const std::string& pattern : expect.traceNoMatches) {
+      if (traceHas(pattern, 0)) Fail("a trace line matches /" + pattern + "/");
+    }
+    for (const std::string& pattern : expect.traceMatchesAfterSignal) {
+      if (!traceHas(pattern, result.traceLinesAtSignal))
+        Fail("no trace line after the signal matches /" + pattern + "/");
+    }
+  }
+  if (expect.noStdout) {
+    // With descriptor 1 free, the first file the tool opened took it, and what it printed went
+    // into that file.
+    const std::string lockFile = zmr::platform::InstanceLock::PathFor(zmr::kInstanceName);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(lockFile, error);
+    if (!error && size != 0)
+      Fail("the lock file " + lockFile + " holds " + std::to_string(size) + " bytes of output");
+  }
+  if (!logFile.empty()) {
+    std::vector<std::string> log;
+    std::ifstream file(logFile);
+    for (std::string line; std::getline(file, line);) log.push_back(line);
+    std::string shown;
+    for (const std::string& line : log) shown += line + "\n";
+    std::printf("--- run log ---\n%s---\n", shown.c_str());
+    for (const std::string& pattern : expect.logMatches) {
+      const WholeLine re(pattern);
+      bool found = false;
+      for (const std::string& line : log) found = found || re.Matches(line);
+      if (!found) Fail("no run log line matches /" + pattern + "/");
+    }
+  }
   if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
   if (expect.quiet && !result.err.empty()) Fail("stderr is not empty");
+  if (!traceFile.empty()) {
+    std::ifstream trace(traceFile);
+    for (std::string line; std::getline(trace, line);) {
+      // One that follows a write the printer itself garbled (corruptwrite) is not the tool's.
+      if (line.find(" VIOLATION ") != std::string::npos &&
+          line.find("(after a write fault)") == std::string::npos)
+        Fail("simulated printer: " + line);
+    }
+  }
   return failures == 0 ? 0 : 1;
 }

@@ -24,9 +24,9 @@ namespace zmr::test {
 class ScopedTransferTimeout {
  public:
   explicit ScopedTransferTimeout(unsigned ms) {
-    setenv("ZMR_USB_TIMEOUT_MS", std::to_string(ms).c_str(), 1);
+    setenv("ZMR470_USB_TIMEOUT_MS", std::to_string(ms).c_str(), 1);
   }
-  ~ScopedTransferTimeout() { unsetenv("ZMR_USB_TIMEOUT_MS"); }
+  ~ScopedTransferTimeout() { unsetenv("ZMR470_USB_TIMEOUT_MS"); }
 };
 
 // File descriptors of this process open on a USB device node (libusb holds one per open device).
@@ -56,7 +56,7 @@ class EmulatedBusTest : public ::testing::Test {
   }
 
   // Plugs in a device answered by a new model with `config`.
-  sim::SimPrinter& Plug(const UsbDeviceSpec& spec, const sim::PrinterConfig& config = {}) {
+  sim::SimPrinter& Plug(const UsbDeviceDescription& spec, const sim::PrinterConfig& config = {}) {
     auto& entry = plugged_.emplace_back();
     entry.model = std::make_unique<sim::SimPrinter>(config, clock_);
     entry.device = std::make_unique<EmulatedPrinter>(spec, entry.model.get());

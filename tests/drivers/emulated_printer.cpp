@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <umockdev.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -214,6 +215,21 @@ struct EmulatedPrinter::State {
   bool heldByOtherProgram = false;
   std::map<UMockdevIoctlClient*, Client> clients;
   UsbfsCounts counts;
+  // Replies the printer has made and nobody has read yet, oldest first: they stay in its IN
+  // endpoint across closes and opens until a read takes them, one reply per transfer.
+  std::deque<std::vector<uint8_t>> unread;
+
+  // Moves a reply that the model holds into the endpoint's queue.
+  void CollectReply(uint32_t connection) {
+    if (model == nullptr || !model->ReplyReady()) return;
+    std::vector<uint8_t> reply(4096);
+    uint32_t moved = 0;
+    if (model->HostRead(connection, reply.data(), static_cast<uint32_t>(reply.size()), moved) &&
+        moved > 0) {
+      reply.resize(moved);
+      unread.push_back(std::move(reply));
+    }
+  }
 
   gboolean HandleIoctl(UMockdevIoctlClient* client);
 
@@ -282,9 +298,18 @@ void EmulatedPrinter::State::Submit(UMockdevIoctlClient* client, Client& state,
   bool ok = false;
   if (model != nullptr) {
     // The model's lock is taken inside; ours is held so that the order of the client's URBs is
-    // the order in which the model sees them.
-    ok = out ? model->HostWrite(state.connection, bufferData->data, length, moved)
-             : model->HostRead(state.connection, bufferData->data, length, moved);
+    // the order in which the model sees them. A reply the model holds goes into the endpoint
+    // before the next request can replace it, and a read takes the oldest one there.
+    CollectReply(state.connection);
+    if (out) {
+      ok = model->HostWrite(state.connection, bufferData->data, length, moved);
+    } else if (!unread.empty()) {
+      std::vector<uint8_t>& reply = unread.front();
+      moved = std::min<uint32_t>(length, static_cast<uint32_t>(reply.size()));
+      std::memcpy(bufferData->data, reply.data(), moved);
+      unread.pop_front();
+      ok = true;
+    }
   }
   if (ok && (!out || moved == length)) {
     urb.Finish(0, static_cast<int>(moved));
@@ -446,7 +471,7 @@ gboolean OnHandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer
 }
 }  // namespace
 
-EmulatedPrinter::EmulatedPrinter(const UsbDeviceSpec& spec, sim::SimPrinter* model)
+EmulatedPrinter::EmulatedPrinter(const UsbDeviceDescription& spec, sim::SimPrinter* model)
     : spec_(spec), state_(std::make_unique<State>()) {
   state_->model = model;
   state_->kernelDriverBound = spec.kernelDriverBound;

@@ -18,7 +18,7 @@ namespace zmr::test {
 // Creates the process's testbed; call once, first thing in main().
 void InitEmulatedBus();
 
-struct UsbDeviceSpec {
+struct UsbDeviceDescription {
   // The kernel's name of the device: bus, then the hub ports ("1-2", "1-4.1"). Hubs on the way
   // must have been added first (AddEmulatedHub).
   std::string sysName = "1-2";
@@ -47,7 +47,7 @@ struct UsbfsCounts {
 class EmulatedPrinter {
  public:
   // Plugs the device in. `model` answers its pipes; null: a device that never answers a transfer.
-  EmulatedPrinter(const UsbDeviceSpec& spec, sim::SimPrinter* model);
+  EmulatedPrinter(const UsbDeviceDescription& spec, sim::SimPrinter* model);
   // Unplugs it.
   ~EmulatedPrinter();
   EmulatedPrinter(const EmulatedPrinter&) = delete;
@@ -60,7 +60,7 @@ class EmulatedPrinter {
   struct State;
 
  private:
-  UsbDeviceSpec spec_;
+  UsbDeviceDescription spec_;
   std::string sysPath_;
   std::string devNode_;
   std::unique_ptr<State> state_;

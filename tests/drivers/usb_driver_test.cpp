@@ -3,7 +3,12 @@
 // what closing leaves behind.
 #include <gtest/gtest.h>
 
+#include <regex.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,23 +16,24 @@
 #include "link/status_query.h"
 #include "protocol/commands.h"
 #include "protocol/version_report.h"
+#include "sim/sim_trace.h"
 
 namespace zmr::test {
 namespace {
 
-UsbDeviceSpec PrinterAt(const char* sysName) {
+UsbDeviceDescription PrinterAt(const char* sysName) {
   return {.sysName = sysName};
 }
-UsbDeviceSpec MakersInterfaceAt(const char* sysName) {
+UsbDeviceDescription MakersInterfaceAt(const char* sysName) {
   return {.sysName = sysName, .interfaceClass = 0xFF};
 }
-UsbDeviceSpec OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
+UsbDeviceDescription OtherProductAt(const char* sysName, uint8_t interfaceClass = 7) {
   return {.sysName = sysName, .productId = 0x5007, .interfaceClass = interfaceClass};
 }
 
 struct CountCase {
   const char* name;
-  std::vector<UsbDeviceSpec> devices;
+  std::vector<UsbDeviceDescription> devices;
   int listed;    // by libTUsbPrIf
   int openable;  // by libZUsbXpIf
 };
@@ -52,7 +58,7 @@ TEST_F(EmulatedBusTest, CountsTheMatchingPrintersAsTheyComeAndGo) {
   };
   for (const CountCase& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const UsbDeviceSpec& spec : c.devices) Plug(spec);
+    for (const UsbDeviceDescription& spec : c.devices) Plug(spec);
     auto port = NewPort();
     EXPECT_EQ(port->CountListedPrinters(), c.listed);
     EXPECT_EQ(port->CountOpenablePrinters(), c.openable);
@@ -188,7 +194,7 @@ TEST_F(EmulatedBusTest, APrinterHeldByAnotherProgramDoesNotOpenAndLeavesNothingO
   auto port = NewPort();
   EXPECT_EQ(port->GetPrinterCount(), 1) << "counting does not open a listed printer";
   EXPECT_EQ(port->Open(), 0);
-  EXPECT_EQ(port->ErrorCode(), CPrinterPort::kOpenFailed);
+  EXPECT_EQ(port->ErrorCode(), PortError::kOpenFailed);
   EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(OpenDeviceNodes(), 0u);
 }
@@ -200,10 +206,12 @@ TEST_F(EmulatedBusTest, StatusGateAndVersionRequestCrossTheBus) {
   Plug(PrinterAt("1-2"), config);
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
+  // The quiet read that empties the IN pipe at the open is the only one cancelled.
+  const int drained = Device(0).Counts().discards;
 
   CStatusQuery query;
   StatusReport report{};
-  EXPECT_EQ(WaitWhileBusy(*port, query, 0, report, true), 0);
+  EXPECT_EQ(Code(WaitWhileBusy(*port, query, 0, report, true)), 0);
   EXPECT_GE(clock_.ElapsedMs(), 1200u) << "polled while the printer said busy";
   EXPECT_FALSE(IsPrinterBusy(report.stateBytes));
   EXPECT_TRUE(IsUnitPrinting(report.unit1Head));
@@ -220,7 +228,7 @@ TEST_F(EmulatedBusTest, StatusGateAndVersionRequestCrossTheBus) {
   EXPECT_EQ(versions.data2CheckSum, 0x3C4Du);
   EXPECT_STREQ(versions.data3Version, "D10");
   EXPECT_EQ(versions.data3CheckSum, 0x5E6Fu);
-  EXPECT_EQ(Device(0).Counts().discards, 0);
+  EXPECT_EQ(Device(0).Counts().discards, drained);
 }
 
 TEST_F(EmulatedBusTest, APrinterThatStopsAnsweringFailsTheTransferAfterTheTimeout) {
@@ -231,15 +239,17 @@ TEST_F(EmulatedBusTest, APrinterThatStopsAnsweringFailsTheTransferAfterTheTimeou
   Plug(PrinterAt("1-2"), config);
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
+  const int drained = Device(0).Counts().discards;  // the quiet read at the open
 
   // Nothing was asked, so nothing comes: the read is cancelled when its time is up.
   uint8_t reply[kVersionReplySize] = {};
   EXPECT_EQ(port->Read(reply, sizeof reply), 0u);
-  EXPECT_EQ(port->ErrorCode(), CPrinterPort::kTransferFailed);
-  EXPECT_EQ(Device(0).Counts().discards, 1);
+  EXPECT_EQ(port->ErrorCode(), PortError::kTransferFailed);
+  EXPECT_EQ(Device(0).Counts().discards, drained + 1);
 
   // The cancelled transfer is over: the pipes still carry the next request and its reply.
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);
   VersionReport versions{};
   EXPECT_EQ(port->ReadVersionReply(versions), 1);
 
@@ -250,7 +260,7 @@ TEST_F(EmulatedBusTest, APrinterThatStopsAnsweringFailsTheTransferAfterTheTimeou
   uint32_t done = 0;
   EXPECT_FALSE(platform::WriteHandle(out, block.data(), 4096, &done));
   EXPECT_EQ(done, 1000u);
-  EXPECT_EQ(Device(0).Counts().discards, 2);
+  EXPECT_EQ(Device(0).Counts().discards, drained + 2);
   platform::CloseHandle(out);
 }
 
@@ -259,17 +269,19 @@ TEST_F(EmulatedBusTest, AfterTheModeSwitchTheOldHandlesFailAtOnceAndAReopenWorks
   Plug(PrinterAt("1-2"));
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
+  const int drained = Device(0).Counts().discards;  // the quiet read at the open
   ASSERT_EQ(port->EnterDownloadMode(), 1);
 
   // The printer has dropped off the bus: the old handle fails without waiting for the timeout.
   const uint8_t wake[4] = {0x1B, 'E', 'W', 'U'};
   EXPECT_EQ(port->Write(wake, 4), 0u);
-  EXPECT_EQ(Device(0).Counts().discards, 0);
+  EXPECT_EQ(Device(0).Counts().discards, drained);
 
   port->Close();
   clock_.Sleep(Model(0).Config().reenumerationMs);
   ASSERT_EQ(port->Open(), 1);
   ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);
   VersionReport versions{};
   EXPECT_EQ(port->ReadVersionReply(versions), 1);
   EXPECT_EQ(Model(0).CurrentMode(), sim::Mode::kDownload);
@@ -300,6 +312,80 @@ TEST_F(EmulatedBusTest, ClosingTheLastHandleReleasesTheInterfaceAndClosesTheDevi
   EXPECT_EQ(counts.refused, 0);
   EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
   EXPECT_EQ(OpenDeviceNodes(), 0u);
+}
+
+// A reply that nobody read (its reader timed out, or the tool before this one ended) waits in the
+// printer's IN pipe. Opening the pipe reads it away, so that the next request gets its own answer
+// and not the stale one.
+TEST_F(EmulatedBusTest, AReplyLeftInTheInPipeIsNotTakenForTheNextOne) {
+  const ScopedTransferTimeout timeout(100);
+  Plug(PrinterAt("1-2"));
+  {
+    auto earlier = NewPort();
+    ASSERT_EQ(earlier->Open(), 1);
+    ASSERT_EQ(earlier->SendVersionRequest(command::kVersionCode), 1);
+    clock_.Sleep(1000);  // the reply is made, and its reader has given up
+  }                      // closed with the 48-byte version reply unread
+
+  auto port = NewPort();
+  ASSERT_EQ(port->Open(), 1);
+  CStatusQuery query;
+  StatusReport report{};
+  EXPECT_EQ(Code(WaitWhileBusy(*port, query, 0, report, true)), 0)
+      << "the status request read the earlier version reply";
+}
+
+// The simulated printer's trace format, as the scripts that read it see a line.
+bool IsTraceLine(const std::string& line) {
+  static const char* const kPattern =
+      "^[0-9]+ (W PIPE00|R PIPE01) [0-9]+ (-|([0-9a-f]{2}){1,16}(\\.\\.\\.)?)"
+      "( short [0-9]+| failed( LIBUSB_ERROR_[A-Z_]+)?)?$";
+  regex_t re;
+  if (regcomp(&re, kPattern, REG_EXTENDED | REG_NOSUB) != 0) return false;
+  const bool match = regexec(&re, line.c_str(), 0, nullptr, 0) == 0;
+  regfree(&re);
+  return match;
+}
+
+// ZMR470_USB_TRACE: the libusb libraries write the simulated printer's line format, so the same
+// scripts read a real printer's session.
+TEST_F(EmulatedBusTest, UsbTraceWritesTheSimulatedPrintersLineFormat) {
+  // The pattern is the one the simulator's own lines follow.
+  sim::TraceEntry entry;
+  entry.direction = 'R';
+  entry.length = 48;
+  entry.done = 20;
+  entry.ok = true;
+  entry.bytes.assign(16, 0x23);
+  ASSERT_TRUE(IsTraceLine(sim::FormatTraceLine(entry, 0))) << sim::FormatTraceLine(entry, 0);
+
+  const ScopedTransferTimeout timeout(100);
+  const std::string path = testing::TempDir() + "zmr470-usb-trace-" + std::to_string(getpid());
+  std::remove(path.c_str());
+  setenv("ZMR470_USB_TRACE", path.c_str(), 1);
+  Plug(PrinterAt("1-2"));
+  auto port = NewPort();
+  ASSERT_EQ(port->Open(), 1);
+  ASSERT_EQ(port->SendVersionRequest(command::kVersionCode), 1);
+  clock_.Sleep(1000);  // the printer's time to make the reply
+  VersionReport versions{};
+  ASSERT_EQ(port->ReadVersionReply(versions), 1);
+  uint8_t nothing[4];
+  EXPECT_EQ(port->Read(nothing, sizeof nothing), 0u);  // no reply pending: times out
+  port.reset();
+  unsetenv("ZMR470_USB_TRACE");
+
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  std::remove(path.c_str());
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) EXPECT_TRUE(IsTraceLine(line)) << line;
+  EXPECT_NE(lines[0].find(" W PIPE00 4 1b562300"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find(" R PIPE01 48 232e00"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("..."), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find(" R PIPE01 4 - failed LIBUSB_ERROR_TIMEOUT"), std::string::npos)
+      << lines[2];
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ TEST_F(HostileDriverTest, OpenableProbeClosesEveryHandle) {
     EXPECT_EQ(state_.contCalls, c.count + 1);
     EXPECT_EQ(state_.bulkCalls, 2 * (c.count + 1));
     EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
-    EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError) << "counting sets no code";
+    EXPECT_EQ(port.ErrorCode(), PortError::kNone) << "counting sets no code";
   }
 }
 
@@ -191,7 +191,7 @@ TEST_F(HostileDriverTest, NegativeDeviceCountListsNothing) {
   CPrinterPort port(imported_, loaded_, clock_);
   EXPECT_EQ(port.CountListedPrinters(), 0);
   EXPECT_EQ(port.OpenByDevicePath(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed);
+  EXPECT_EQ(port.ErrorCode(), PortError::kOpenFailed);
   EXPECT_STREQ(port.DevicePath(), "");
   EXPECT_EQ(state_.infoCalls, 0);
 }
@@ -213,9 +213,9 @@ TEST_F(HostileDriverTest, AbsentEntryPointsCountNothingAndOpenNothing) {
   CPrinterPort port(none, loaded_, clock_);
   EXPECT_EQ(port.GetPrinterCount(), 0);
   EXPECT_EQ(port.OpenByPipeName(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen) << "no SetVenderID";
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen) << "no SetVenderID";
   EXPECT_EQ(port.Open(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed) << "the device path's code stands";
+  EXPECT_EQ(port.ErrorCode(), PortError::kOpenFailed) << "the device path's code stands";
   EXPECT_FALSE(port.IsPipeOpen(CPrinterPort::kWritePipe));
   EXPECT_FALSE(port.IsPipeOpen(CPrinterPort::kReadPipe));
 }

@@ -80,7 +80,7 @@ TEST_F(PortCommandTest, BytesAndPauses) {
       ASSERT_EQ(writes.size(), 1u);
       EXPECT_EQ(writes[0], c.written);
     }
-    EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError) << "a bad type sets no code";
+    EXPECT_EQ(port.ErrorCode(), PortError::kNone) << "a bad type sets no code";
   }
 }
 
@@ -90,12 +90,12 @@ TEST_F(PortCommandTest, FailedCommandWrites) {
     const char* name;
     sim::Fault fault;
     bool open;
-    int code;
+    PortError code;
   };
   const Case cases[] = {
-      {"Short", sim::Fault::FailWrite(1).Short(2).Always(), true, CPrinterPort::kTransferFailed},
-      {"Failed", sim::Fault::FailWrite(1).Always(), true, CPrinterPort::kTransferFailed},
-      {"NotOpen", sim::Fault{}, false, CPrinterPort::kNotOpen},
+      {"Short", sim::Fault::FailWrite(1).Short(2).Always(), true, PortError::kTransferFailed},
+      {"Failed", sim::Fault::FailWrite(1).Always(), true, PortError::kTransferFailed},
+      {"NotOpen", sim::Fault{}, false, PortError::kNotOpen},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -113,14 +113,7 @@ TEST_F(PortCommandTest, FailedCommandWrites) {
 
 class VersionReplyReadTest : public PortCommandTest {
  protected:
-  static VersionReport Poisoned() {
-    VersionReport report;
-    std::memset(&report, 0x5A, sizeof(report));
-    return report;
-  }
-  static bool Same(const VersionReport& a, const VersionReport& b) {
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-  }
+  static VersionReport Poisoned() { return SimPortTest::Poisoned<VersionReport>(); }
 };
 
 TEST_F(VersionReplyReadTest, ReadsTheVersionsThePrinterReports) {
@@ -151,7 +144,7 @@ TEST_F(VersionReplyReadTest, BadHeaderZeroesTheReportAndSetsNoCode) {
   VersionReport report = Poisoned();
   EXPECT_EQ(port.ReadVersionReply(report), 0);
   EXPECT_TRUE(Same(report, VersionReport{}));
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNone);
 }
 
 // A reply not read whole leaves the report as it was.
@@ -160,12 +153,12 @@ TEST_F(VersionReplyReadTest, ShortOrMissingReplyKeepsTheReport) {
     const char* name;
     std::vector<sim::Fault> faults;
     bool request;
-    int code;
+    PortError code;
   };
   const Case cases[] = {
-      {"Short", {sim::Fault::ShortRead(1, 47)}, true, CPrinterPort::kTransferFailed},
-      {"Failed", {sim::Fault::FailRead(1)}, true, CPrinterPort::kTransferFailed},
-      {"NoRequest", {}, false, CPrinterPort::kTransferFailed},
+      {"Short", {sim::Fault::ShortRead(1, 47)}, true, PortError::kTransferFailed},
+      {"Failed", {sim::Fault::FailRead(1)}, true, PortError::kTransferFailed},
+      {"NoRequest", {}, false, PortError::kTransferFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

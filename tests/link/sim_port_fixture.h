@@ -3,6 +3,7 @@
 // CDriverLibrary bound to the simulated libZUsbXpIf.so, all under one VirtualClock.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "driver_api/handle_table.h"
@@ -38,10 +39,14 @@ class SimPortTest : public testing::Test {
     sim::SimBus::Instance().Clear();
   }
 
-  // A bus built from `config` (with the trace kept in full) and a closed port on it.
+  // A bus built from `config` (with the trace kept in full) and a closed port on it. The printer
+  // is awake and has its version reply ready at once: these tests are about the port, and read
+  // what they ask for straight away (the printer's own timing is the simulator's tests' concern).
   CPrinterPort& Start(sim::SimConfig config) {
     config.trace = true;
     config.traceAllBytes = true;
+    config.printer.asleepUntilWake = false;
+    config.printer.versionReplyMs = 0;
     port_.reset();
     sim::SimBus::Instance().Reset(config, clock_);
     port_ = std::make_unique<CPrinterPort>(LinkedImportedDriver(), TheDriverLibrary(), clock_);
@@ -56,6 +61,18 @@ class SimPortTest : public testing::Test {
   }
 
   static sim::SimBus& Bus() { return sim::SimBus::Instance(); }
+
+  // A record filled with 0x5A, so that a decoder that writes nothing leaves it recognisable.
+  template <typename Report>
+  static Report Poisoned() {
+    Report report;
+    std::memset(&report, 0x5A, sizeof(report));
+    return report;
+  }
+  template <typename Report>
+  static bool Same(const Report& a, const Report& b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+  }
 
   VirtualClock clock_;
   std::unique_ptr<CPrinterPort> port_;

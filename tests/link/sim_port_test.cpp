@@ -75,7 +75,7 @@ TEST_F(PrinterCountTest, CountsOverBothPathsAndLeavesNoHandle) {
     EXPECT_EQ(port.CountOpenablePrinters(), c.openable);
     EXPECT_EQ(port.GetPrinterCount(), c.listed + c.openable);
     EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
-    EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError);
+    EXPECT_EQ(port.ErrorCode(), PortError::kNone);
   }
 }
 
@@ -87,16 +87,16 @@ TEST_F(PortOpenTest, OpensThroughEitherLibraryPreferringTheIndexedOne) {
     SimConfig config;
     int result;
     int driverPath;
-    int code;
+    PortError code;
   };
   SimConfig refused = Printers(1, 1);
   refused.vendorIdRefused = true;
   const Case cases[] = {
-      {"Indexed", Printers(0, 1), 1, 0, CPrinterPort::kNoError},
-      {"Listed", Printers(1, 0), 1, 1, CPrinterPort::kNoError},
-      {"BothPrefersIndexed", Printers(1, 1), 1, 0, CPrinterPort::kNoError},
-      {"VendorRefusedFallsBackToListed", refused, 1, 1, CPrinterPort::kNoError},
-      {"NoPrinter", Printers(0, 0), 0, 0, CPrinterPort::kOpenFailed},
+      {"Indexed", Printers(0, 1), 1, 0, PortError::kNone},
+      {"Listed", Printers(1, 0), 1, 1, PortError::kNone},
+      {"BothPrefersIndexed", Printers(1, 1), 1, 0, PortError::kNone},
+      {"VendorRefusedFallsBackToListed", refused, 1, 1, PortError::kNone},
+      {"NoPrinter", Printers(0, 0), 0, 0, PortError::kOpenFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -117,16 +117,16 @@ TEST_F(PortOpenTest, VendorIdRefusedIsCode1OnTheIndexedPath) {
   config.vendorIdRefused = true;
   CPrinterPort& port = Start(config);
   EXPECT_EQ(port.OpenByPipeName(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
 }
 
 TEST_F(PortOpenTest, OpenOnAnOpenPortFailsAndKeepsThePipes) {
   CPrinterPort& port = Start(Printers(1, 1));
   ASSERT_EQ(port.Open(), 1);
   EXPECT_EQ(port.Open(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
   EXPECT_EQ(port.OpenByDevicePath(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
   EXPECT_EQ(port.DriverPath(), 0);
   EXPECT_EQ(driver_api::OpenHandleCount(), 2u);
   // The first pipes still carry the printer's answer.
@@ -154,7 +154,7 @@ TEST_F(PortOpenTest, HalfOpenAttemptIsUndone) {
     config.openFaults = {OpenFault{OpenFault::Via::kAny, c.pipe, 0}};
     CPrinterPort& port = Start(config);
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed);
+    EXPECT_EQ(port.ErrorCode(), PortError::kOpenFailed);
     EXPECT_FALSE(port.IsPipeOpen(CPrinterPort::kWritePipe));
     EXPECT_FALSE(port.IsPipeOpen(CPrinterPort::kReadPipe));
     EXPECT_EQ(driver_api::OpenHandleCount(), 0u);
@@ -165,9 +165,9 @@ TEST_F(PortOpenTest, SuccessfulOpenClearsTheCode) {
   CPrinterPort& port = Start(Printers(1, 0));
   uint8_t byte = 0;
   EXPECT_EQ(port.Read(&byte, 1), 0u);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
   ASSERT_EQ(port.Open(), 1);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNoError);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNone);
 }
 
 class PortTransferTest : public SimPortTest {};
@@ -176,9 +176,9 @@ TEST_F(PortTransferTest, NotOpenGivesZeroAndCode1) {
   CPrinterPort& port = Start(Printers(1, 0));
   uint8_t buffer[4] = {};
   EXPECT_EQ(port.Write(kVersionRequest, 4), 0u);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
   EXPECT_EQ(port.Read(buffer, 4), 0u);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kNotOpen);
+  EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
   EXPECT_TRUE(Bus().TraceEntries().empty());
 }
 
@@ -190,11 +190,11 @@ TEST_F(PortTransferTest, ShortReadIsStickyAcrossLaterSuccess) {
   uint8_t reply[48];
   ASSERT_EQ(port.Write(kVersionRequest, 4), 4u);
   EXPECT_EQ(port.Read(reply, 48), 40u);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kTransferFailed);
+  EXPECT_EQ(port.ErrorCode(), PortError::kTransferFailed);
 
   ASSERT_EQ(port.Write(kVersionRequest, 4), 4u);
   EXPECT_EQ(port.Read(reply, 48), 48u);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kTransferFailed) << "a success does not reset it";
+  EXPECT_EQ(port.ErrorCode(), PortError::kTransferFailed) << "a success does not reset it";
 }
 
 TEST_F(PortTransferTest, FailedOrShortWritesAndFailedReads) {
@@ -222,7 +222,7 @@ TEST_F(PortTransferTest, FailedOrShortWritesAndFailedReads) {
     } else {
       EXPECT_EQ(port.Write(kVersionRequest, 4), c.result);
     }
-    EXPECT_EQ(port.ErrorCode(), CPrinterPort::kTransferFailed);
+    EXPECT_EQ(port.ErrorCode(), PortError::kTransferFailed);
   }
 }
 
@@ -257,7 +257,7 @@ TEST_F(DevicePathTest, StalePathFailsUntilLookedUpAgain) {
   ASSERT_NE(Bus().DevicePath(0), before);
 
   EXPECT_EQ(port.Open(), 0);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kOpenFailed);
+  EXPECT_EQ(port.ErrorCode(), PortError::kOpenFailed);
   EXPECT_EQ(port.DevicePath(), before) << "a failed open keeps the stored path";
 
   port.ClearDevicePath();

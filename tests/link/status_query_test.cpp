@@ -20,14 +20,7 @@ class StatusQueryTest : public SimPortTest {
     EXPECT_EQ(port.Open(), 1);
     return port;
   }
-  static StatusReport Poisoned() {
-    StatusReport report;
-    std::memset(&report, 0x5A, sizeof(report));
-    return report;
-  }
-  static bool Same(const StatusReport& a, const StatusReport& b) {
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-  }
+  static StatusReport Poisoned() { return SimPortTest::Poisoned<StatusReport>(); }
   static std::vector<sim::TraceEntry> Trace() { return Bus().TraceEntries(); }
   static size_t WriteCount() {
     size_t count = 0;
@@ -114,11 +107,11 @@ TEST_F(StatusQueryTest, Failures) {
       {"WrongTypeCharacter", with([](auto& p) { p.wrongStatusType = true; }), true, false, 0,
        CStatusQuery::kNotOpen, 1},
       {"ShortReply", with([](auto& p) { p.statusShortBy = 16; }), true, false, 0,
-       CPrinterPort::kTransferFailed, 1},
+       Code(StatusError::kTransferFailed), 1},
       {"ShortRequest", with([](auto& p) { p.faults = {sim::Fault::FailWrite(1).Short(3)}; }), true,
-       false, 0, CPrinterPort::kTransferFailed, 1},
+       false, 0, Code(StatusError::kTransferFailed), 1},
       {"FailedRead", with([](auto& p) { p.faults = {sim::Fault::FailRead(1)}; }), true, false, 1,
-       CPrinterPort::kTransferFailed, 1},
+       Code(StatusError::kTransferFailed), 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -140,7 +133,7 @@ TEST_F(StatusQueryTest, CodeIsKeptAfterALaterSuccess) {
   StatusReport report{};
   EXPECT_FALSE(query_.QueryStatus(port, 0, report));
   EXPECT_TRUE(query_.QueryStatus(port, 0, report));
-  EXPECT_EQ(query_.ErrorCode(), CPrinterPort::kTransferFailed);
+  EXPECT_EQ(query_.ErrorCode(), Code(StatusError::kTransferFailed));
 }
 
 TEST_F(StatusQueryTest, TransfersReportTheirCount) {
@@ -150,7 +143,7 @@ TEST_F(StatusQueryTest, TransfersReportTheirCount) {
   uint32_t count = 99;
   EXPECT_FALSE(query_.SendBytes(port, kWake.data(), 4, &count));
   EXPECT_EQ(count, sim::kSeesShortWrites ? 1u : 0u);
-  EXPECT_EQ(query_.ErrorCode(), CPrinterPort::kTransferFailed);
+  EXPECT_EQ(query_.ErrorCode(), Code(StatusError::kTransferFailed));
   uint8_t buffer[8];
   EXPECT_FALSE(query_.ReceiveBytes(port, buffer, sizeof(buffer), &count));
   EXPECT_EQ(count, 0u);
@@ -185,7 +178,7 @@ TEST_F(BusyWaitTest, StillBusyAfterTheLimit) {
     CPrinterPort& port = OpenPrinter(config);
     StatusReport report{};
     const uint64_t before = clock_.ElapsedMs();
-    EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, true), kStillBusy);
+    EXPECT_EQ(Code(WaitWhileBusy(port, query_, 0, report, true)), kStillBusy);
     const uint64_t waited = clock_.ElapsedMs() - before;
     EXPECT_GT(waited, kBusyLimitMs);
     EXPECT_LT(waited, kBusyLimitMs + kBusyPollMs + 100);
@@ -200,7 +193,7 @@ TEST_F(BusyWaitTest, EndsWhenThePrinterIsNoLongerBusy) {
   CPrinterPort& port = OpenPrinter(config);
   StatusReport report = Poisoned();
   const uint64_t before = clock_.ElapsedMs();
-  EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, true), 0);
+  EXPECT_EQ(Code(WaitWhileBusy(port, query_, 0, report, true)), 0);
   const uint64_t waited = clock_.ElapsedMs() - before;
   EXPECT_GE(waited, 3000u);
   EXPECT_LT(waited, 3000u + kBusyPollMs + 100);
@@ -220,7 +213,7 @@ TEST_F(BusyWaitTest, WithoutPollingOneQueryBusyOrNot) {
   config.printer.staysBusy = true;
   CPrinterPort& port = OpenPrinter(config);
   StatusReport report{};
-  EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, false), 0);
+  EXPECT_EQ(Code(WaitWhileBusy(port, query_, 0, report, false)), 0);
   EXPECT_TRUE(IsPrinterBusy(report.stateBytes));
   const auto trace = Trace();
   ASSERT_EQ(trace.size(), 2u) << "no wake command, one request, one reply";
@@ -249,7 +242,7 @@ TEST_F(BusyWaitTest, GivesTheQueryCodeOnFailure) {
     CPrinterPort& port = c.open ? OpenPrinter(config) : Start(config);
     CStatusQuery query;
     StatusReport report{};
-    EXPECT_EQ(WaitWhileBusy(port, query, c.type, report, c.poll), c.code);
+    EXPECT_EQ(Code(WaitWhileBusy(port, query, c.type, report, c.poll)), c.code);
   }
 }
 

@@ -7,7 +7,7 @@
 namespace zmr::platform {
 namespace {
 
-TEST(UserLanguage, FirstSetVariableDecides) {
+TEST(UserLanguage, FollowsGettextsRule) {
   struct Case {
     const char* language;
     const char* lcAll;
@@ -17,10 +17,17 @@ TEST(UserLanguage, FirstSetVariableDecides) {
   const Case cases[] = {
       {nullptr, nullptr, nullptr, Language::English},
       {nullptr, nullptr, "ja_JP.UTF-8", Language::Japanese},
-      {nullptr, "C", "ja_JP.UTF-8", Language::English},
-      {"ja:en", "C", nullptr, Language::Japanese},
+      {nullptr, "C", "ja_JP.UTF-8", Language::English},  // LC_ALL before LANG
       {"", nullptr, "ja_JP.UTF-8", Language::Japanese},  // empty counts as unset
       {"en_US", nullptr, "ja_JP.UTF-8", Language::English},
+      {"ja:en", "en_US.UTF-8", nullptr, Language::Japanese},
+      {":ja", nullptr, "en_GB.UTF-8", Language::Japanese},  // empty entries are skipped
+      {"ja", "C.UTF-8", nullptr, Language::Japanese},
+      // In the C locale LANGUAGE does not count, nor does it without any locale set.
+      {"ja:en", "C", nullptr, Language::English},
+      {"ja", "POSIX", "ja_JP.UTF-8", Language::English},
+      {"ja", nullptr, "C", Language::English},
+      {"ja", nullptr, nullptr, Language::English},
   };
   for (const Case& c : cases) {
     for (auto [name, value] :

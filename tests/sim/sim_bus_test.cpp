@@ -88,6 +88,7 @@ TEST_F(SimBusTest, OpensPipesByPathAndMovesBytes) {
   ASSERT_NE(in, platform::kInvalidHandle);
   EXPECT_EQ(SimBus::Instance().OpenHandleCount(), 2u);
   ASSERT_TRUE(WriteAll(out, kVersion, 4));
+  clock.Advance(1000);  // the reply is ready a while after the request
   uint8_t reply[48] = {};
   uint32_t done = 0;
 #ifndef _WIN32  // there PIPE00's end is a pipe that waits for data that never comes
@@ -132,7 +133,7 @@ TEST_F(SimBusTest, HandlesGoStaleAcrossTheModeSwitch) {
   }
 }
 
-TEST_F(SimBusTest, FullLengthTextsAreHandedOutWithoutNul) {
+TEST_F(SimBusTest, LongTextsAreCutTo255CharactersAndANul) {
   const std::string longId = "USB\\VID_04CB&PID_5006&" + std::string(300, 'R');
   const std::string longPath(256, 'p');
   config.printerDeviceId = longId;
@@ -143,13 +144,13 @@ TEST_F(SimBusTest, FullLengthTextsAreHandedOutWithoutNul) {
   std::memset(id, 0x5A, sizeof id);
   std::memset(path, 0x5A, sizeof path);
   ASSERT_NE(UsbGetDeviceInfo(0, id, path), 0);
-  EXPECT_EQ(std::string(id, ZMR_DRIVER_TEXT_SIZE), longId.substr(0, ZMR_DRIVER_TEXT_SIZE));
-  EXPECT_EQ(std::string(path, ZMR_DRIVER_TEXT_SIZE), longPath);
+  EXPECT_EQ(std::string(id), longId.substr(0, ZMR_DRIVER_TEXT_SIZE - 1));
+  EXPECT_EQ(std::string(path), longPath.substr(0, ZMR_DRIVER_TEXT_SIZE - 1));
   for (size_t i = ZMR_DRIVER_TEXT_SIZE; i < sizeof id; ++i) {
     EXPECT_EQ(id[i], 0x5A);
     EXPECT_EQ(path[i], 0x5A);
   }
-  // The path is read up to 256 bytes when it lacks its NUL.
+  // The path handed out opens the printer.
   intptr_t out = UsbOpenBulk3("PIPE00", path);
   EXPECT_NE(out, platform::kInvalidHandle);
   Close(out);
@@ -247,6 +248,7 @@ TEST_F(SimBusTest, TraceFileHasOneLinePerTransfer) {
   intptr_t in = UsbOpenBulk3("PIPE01", DeviceInfo(0).path.c_str());
   clock.Advance(25);
   ASSERT_TRUE(WriteAll(out, kVersion, 4));
+  clock.Advance(1000);
   uint8_t reply[48];
   uint32_t done = 0;
   platform::ReadHandle(in, reply, sizeof reply, &done);
@@ -257,9 +259,13 @@ TEST_F(SimBusTest, TraceFileHasOneLinePerTransfer) {
   std::ifstream stream(file);
   const std::string text((std::istreambuf_iterator<char>(stream)),
                          std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, std::string("25 W PIPE00 4 1b562300\n"
-                              "25 R PIPE01 48 232e0004700033313642 short 10\n") +
-                      (kSeesReadsWhenMade ? "25 R PIPE01 48 - failed\n" : ""));
+  EXPECT_EQ(text,
+            std::string("25 W PIPE00 4 1b562300\n"
+                        "1025 R PIPE01 48 232e0004700033313642 short 10\n") +
+                (kSeesReadsWhenMade ? "1025 VIOLATION read-nothing: a read of 48 bytes with no "
+                                      "request to answer\n"
+                                      "1025 R PIPE01 48 - failed\n"
+                                    : ""));
   std::remove(file.c_str());
 }
 

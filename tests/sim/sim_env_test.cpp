@@ -77,6 +77,16 @@ TEST(SimEnvTest, SettingsTable) {
          return f.size() == 2 && f[0].direction == Fault::Direction::kRead && f[0].nth == 2 &&
                 f[1].effect == Fault::Effect::kShort && f[1].bytes == 40;
        }},
+      {"erase=12000 reply=1500 refuse=tf asleep=0 fulltrace",
+       [](const SimConfig& c) {
+         return c.printer.eraseMs == 12000 && c.printer.versionReplyMs == 1500 &&
+                c.printer.refusedTransfers == "tf" && !c.printer.asleepUntilWake && c.traceAllBytes;
+       }},
+      {"speed=1000 speed=60000000 busy=60000 slow=p1:300000",
+       [](const SimConfig& c) {
+         return c.printer.bytesPerSecond == 60000000 && c.printer.busyMs == 60000 &&
+                c.printer.faults.at(0).delayMs == 300000;
+       }},
       {"  id=USB\\VID_04CB&PID_5006  path=/dev/sim0 ",
        [](const SimConfig& c) {
          return c.printerDeviceId == "USB\\VID_04CB&PID_5006" && c.printerDevicePath == "/dev/sim0";
@@ -106,6 +116,38 @@ TEST(SimEnvTest, UnusableSettingsAreReportedAndIgnored) {
   EXPECT_EQ(config.indexed, 2);  // the good one still counts
   EXPECT_EQ(config.listed, SimConfig{}.listed);
   EXPECT_TRUE(config.printer.faults.empty());
+}
+
+// A setting that is reported as ignored leaves nothing of itself behind, and numbers stay
+// within what a device could do.
+TEST(SimEnvTest, SettingsTakeWholeOrNotAtAll) {
+  const char* refused[] = {
+      "data1=316G21:zz",      "data1=316G21X",  "data3=D110", "fault=reopen,bogus",
+      "fault=badversion,",    "speed=1",        "speed=999",  "speed=60000001",
+      "slow=1:4294967295",    "slow=p7:300001", "busy=60001", "reenum=4294967295",
+      "erase=60001",          "reply=x",        "refuse=x",   "refuse=pp",
+      "shortwrite=3:2000000",
+  };
+  const SimConfig defaults;
+  for (const char* text : refused) {
+    SCOPED_TRACE(text);
+    SimConfig config;
+    std::vector<std::string> problems;
+    ParseSimSettings(text, config, problems);
+    EXPECT_EQ(problems, std::vector<std::string>{text});
+    EXPECT_EQ(config.printer.data1Version, defaults.printer.data1Version);
+    EXPECT_EQ(config.printer.data1CheckSum, defaults.printer.data1CheckSum);
+    EXPECT_EQ(config.printer.data3Version, defaults.printer.data3Version);
+    EXPECT_TRUE(config.printer.reappears);
+    EXPECT_FALSE(config.printer.badVersionHeader);
+    EXPECT_EQ(config.printer.bytesPerSecond, defaults.printer.bytesPerSecond);
+    EXPECT_EQ(config.printer.busyMs, defaults.printer.busyMs);
+    EXPECT_EQ(config.printer.reenumerationMs, defaults.printer.reenumerationMs);
+    EXPECT_EQ(config.printer.eraseMs, defaults.printer.eraseMs);
+    EXPECT_EQ(config.printer.versionReplyMs, defaults.printer.versionReplyMs);
+    EXPECT_TRUE(config.printer.refusedTransfers.empty());
+    EXPECT_TRUE(config.printer.faults.empty());
+  }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The main window and the about box: first display, the template layout in dialog units, the
 // keys and the close box, the window menu, and that no text is cut off.
+#include <QAccessible>
 #include <QMenu>
 #include <QScreen>
+#include <QSet>
 #include <QTest>
 
 #include "label_fit.h"
@@ -188,30 +190,108 @@ void MainWindowTest::escapeAndCloseBoxClose() {
   QCOMPARE(sim.window->result(), int{QDialog::Rejected});
 }
 
-void MainWindowTest::contextMenuOpensAbout() {
+void MainWindowTest::windowMenuOpensAbout_data() {
+  QTest::addColumn<int>("key");  // 0: a right click
+  QTest::addColumn<int>("modifiers");
+  QTest::newRow("right click") << 0 << int{Qt::NoModifier};
+  QTest::newRow("Menu key") << int{Qt::Key_Menu} << int{Qt::NoModifier};
+  QTest::newRow("Shift+F10") << int{Qt::Key_F10} << int{Qt::ShiftModifier};
+}
+
+void MainWindowTest::windowMenuOpensAbout() {
+  QFETCH(int, key);
+  QFETCH(int, modifiers);
   platform::NoKeysDown keys;
   SimWindow sim({}, keys);
   WindowWatcher watcher;
   QStringList entries;
   bool lastAfterSeparator = false;
-  QTimer::singleShot(0, sim.window.get(), [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (!menu) return;
+  PopupCatcher catcher([&](QMenu* menu) {
     const QList<QAction*> actions = menu->actions();
     for (QAction* action : actions) entries << (action->isSeparator() ? "-" : action->text());
     lastAfterSeparator = actions.size() >= 2 && actions[actions.size() - 2]->isSeparator();
     menu->setActiveAction(actions.last());
     QTest::keyClick(menu, Qt::Key_Return);
   });
-  // Through the window system, which turns a right click into a context-menu request.
-  QTest::mouseClick(sim.window->windowHandle(), Qt::RightButton, {}, QPoint(20, 20));
-  QVERIFY2(!entries.isEmpty(), "no window menu opened on a right click");
+  // Through the window system, which turns a right click into a context-menu request and hands
+  // keys to the focused control (the button).
+  if (key == 0)
+    QTest::mouseClick(sim.window->windowHandle(), Qt::RightButton, {}, QPoint(20, 20));
+  else
+    QTest::keyClick(sim.window->windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+  QVERIFY2(!entries.isEmpty(), "no window menu opened");
+  QCOMPARE(catcher.menus, 1);
   QCOMPARE(entries.last(), Qs(LoadString(IDS_ABOUTBOX, platform::UserLanguage())));
   QVERIFY(lastAfterSeparator);
   QCOMPARE(watcher.windows.size(), size_t{1});
   QCOMPARE(watcher.windows[0], QStringLiteral("100"));
   QVERIFY(CentredOn(watcher.aboutGeometry, sim.window->frameGeometry()));
   QVERIFY(sim.window->isVisible());
+}
+
+void MainWindowTest::windowMenuInUserLanguage() {
+  platform::NoKeysDown keys;
+  SimWindow sim({}, keys);
+  std::unique_ptr<QMenu> menu(sim.window->MakeWindowMenu());
+  const QString close = menu->actions().first()->text();
+  // Qt's own entry comes from Qt's translations.
+  if (platform::UserLanguage() == platform::Language::Japanese)
+    QVERIFY2(close.contains(QStringLiteral("閉じる")), qPrintable(close));
+  else
+    QCOMPARE(close, QStringLiteral("&Close"));
+}
+
+void MainWindowTest::accessibleFields() {
+  platform::NoKeysDown keys;
+  SimWindow sim({}, keys);
+  WindowWatcher watcher;
+  QTest::mouseClick(sim.Button(), Qt::LeftButton);
+  QCOMPARE(sim.Field(1013), QStringLiteral("EE03"));
+
+  // Every field in reading order: row by row, version before check sum, then the button.
+  const std::vector<int> order = {1005, 1003, 1006, 1008, 1007, 1011, 1014, 1015, 1016, 1017,
+                                  1018, 1019, 1004, 1002, 1010, 1009, 1012, 1013, 1000};
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(sim.window.get());
+  QVERIFY(window);
+  QSet<QString> names;
+  int previousIndex = -1;
+  for (int id : order) {
+    QWidget* control = Control(sim.window.get(), id);
+    QAccessibleInterface* item = QAccessible::queryAccessibleInterface(control);
+    QVERIFY2(item, qPrintable(QString::number(id)));
+    const QString name = item->text(QAccessible::Name);
+    QVERIFY2(!name.isEmpty(), qPrintable(QString::number(id)));
+    QVERIFY2(!names.contains(name), qPrintable(name));
+    names.insert(name);
+    QVERIFY2(!item->text(QAccessible::Description).isEmpty(), qPrintable(name));
+    const int index = window->indexOfChild(item);
+    QVERIFY2(index > previousIndex, qPrintable(name));
+    previousIndex = index;
+    if (id == 1000) continue;
+    // The name says which image, block and column; the value is the field's text.
+    const QLabel* field = Control<QLabel>(sim.window.get(), id);
+    QCOMPARE(item->text(QAccessible::Value), field->text());
+    QVERIFY(item->state().readOnly);
+    QVERIFY(item->textInterface());
+    QCOMPARE(item->textInterface()->text(0, item->textInterface()->characterCount()),
+             field->text());
+  }
+  const QString before1 = QAccessible::queryAccessibleInterface(Control(sim.window.get(), 1014))
+                              ->text(QAccessible::Name);
+  QVERIFY2(before1.contains(QStringLiteral("DATA1(M)")), qPrintable(before1));
+  if (platform::UserLanguage() == platform::Language::English)
+    QCOMPARE(before1, QStringLiteral("DATA1(M) version before the update"));
+
+  // Tab walks the same order, from the button round to the button.
+  QWidget* at = sim.Button();
+  std::vector<int> tabbed;
+  for (size_t i = 0; i < order.size(); ++i) {
+    do {
+      at = at->nextInFocusChain();
+    } while (!(at->focusPolicy() & Qt::TabFocus) || !at->isVisible() || !at->isEnabled());
+    tabbed.push_back(at->objectName().toInt());
+  }
+  QCOMPARE(tabbed, order);
 }
 
 void MainWindowTest::aboutCommands_data() {

@@ -35,6 +35,16 @@ void ProgressWindowTest::templateLayout() {
   QCOMPARE(f.window->size(), Dlu(f.window, 0, 0, 176, 80).size());
   QCOMPARE(f.window->frameGeometry().center(), f.owner.frameGeometry().center());
   QVERIFY(!f.window->isModal());
+  // A title bar with a close box that does nothing, and no way to minimise it.
+  const Qt::WindowFlags flags = f.window->windowFlags();
+  QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+  QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+  QVERIFY(flags & Qt::WindowTitleHint);
+  // Nor does it stay minimised where the window manager offers it anyway.
+  f.window->setWindowState(Qt::WindowMinimized);
+  QVERIFY(!(f.window->windowState() & Qt::WindowMinimized));
+  QVERIFY(f.window->isVisible());
+  QVERIFY(!f.window->Bar()->accessibleName().isEmpty());
   const struct {
     int id;
     int x, y, w, h;

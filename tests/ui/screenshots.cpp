@@ -106,8 +106,8 @@ void Run(Shooter& shooter, const zmr::sim::SimConfig& config, const char* boxNam
   zmr::VirtualClock clock;
   zmr::sim::SimBus::Instance().Reset(config, clock);
   zmr::platform::NoKeysDown keys;
-  zmr::ui::CUpdateDlg window(clock, keys, zmr::LinkedImportedDriver(), zmr::TheDriverLibrary(),
-                             zmr::platform::UserLanguage());
+  zmr::ui::CUpdateDlg window({clock, keys, zmr::LinkedImportedDriver(), zmr::TheDriverLibrary(),
+                              zmr::platform::UserLanguage()});
   window.show();
   QCoreApplication::processEvents();
   BoxShooter boxes(shooter, boxName);

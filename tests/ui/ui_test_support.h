@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "sim/sim_bus.h"
+#include "ui/control_ids.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/progress_window.h"
 #include "ui/qt/update_dlg.h"
@@ -52,8 +55,9 @@ class WindowWatcher final : public QObject {
     QMessageBox::Icon icon;
     QString text;
     QWidget* owner;
-    bool enabled;       // could take the answer
-    bool progressOpen;  // a progress window was still open
+    bool enabled;             // could take the answer
+    bool progressOpen;        // a progress window was still open
+    bool busyCursor = false;  // the busy cursor was on while it was up
   };
 
   WindowWatcher() { qApp->installEventFilter(this); }
@@ -72,6 +76,7 @@ class WindowWatcher final : public QObject {
     if (auto* box = qobject_cast<QMessageBox*>(widget)) {
       boxes.push_back({box->windowTitle(), box->icon(), box->text(), box->parentWidget(),
                        box->isEnabled(), OpenProgressWindow() != nullptr});
+      boxes.back().busyCursor = QGuiApplication::overrideCursor() != nullptr;
       QPointer<QMessageBox> guard(box);
       QTimer::singleShot(0, box, [guard] {
         if (guard) guard->button(QMessageBox::Ok)->click();
@@ -100,6 +105,28 @@ class WindowWatcher final : public QObject {
   }
 };
 
+// Handles the first popup menu that opens while it lives (the menu runs its own event loop, so
+// the handler must close it). Polls from the event loop; a one-off timer could fire before the
+// menu is up.
+class PopupCatcher final {
+ public:
+  explicit PopupCatcher(std::function<void(QMenu*)> handle) {
+    timer_.setInterval(0);
+    QObject::connect(&timer_, &QTimer::timeout, [this, handle = std::move(handle)] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) return;
+      timer_.stop();
+      ++menus;
+      handle(menu);
+    });
+    timer_.start();
+  }
+  int menus = 0;
+
+ private:
+  QTimer timer_;
+};
+
 // The windows as they stood at one sleep of a run.
 struct Snapshot {
   uint32_t sleepMs;
@@ -109,8 +136,15 @@ struct Snapshot {
   QString percent;
   int bar;
   QRect progressGeometry;
-  bool mainEnabled;
+  bool mainEnabled;  // took the user's input
   bool buttonEnabled;
+  // How the main window and its Before field of DATA1 are drawn: the colour group their palettes
+  // resolve to, and the text colour in it.
+  QPalette::ColorGroup mainGroup;
+  QColor mainText;
+  QPalette::ColorGroup fieldGroup;
+  QColor fieldText;
+  Qt::CursorShape cursor = Qt::ArrowCursor;  // the application's override cursor, if any
 };
 
 // The main window on the simulated printer, with every sleep of a run snapshotted. The process's
@@ -120,10 +154,11 @@ class SimWindow {
   SimWindow(const sim::SimConfig& config, const platform::KeyState& keys,
             platform::Language language = platform::UserLanguage()) {
     sim::SimBus::Instance().Reset(config, clock);
-    window = std::make_unique<ui::CUpdateDlg>(clock, keys, LinkedImportedDriver(),
-                                              TheDriverLibrary(), language);
+    window = std::make_unique<ui::CUpdateDlg>(
+        UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language});
     clock.SetSleepObserver([this](uint32_t ms) {
       ui::QtProgressDialog* progress = WindowWatcher::OpenProgressWindow();
+      const QWidget* field = Control(window.get(), ui::kBeforeVersionControl[kData1]);
       Snapshot shot{ms,
                     progress != nullptr,
                     {},
@@ -131,8 +166,13 @@ class SimWindow {
                     {},
                     -1,
                     {},
-                    window->isEnabled(),
-                    window->DownloadButton()->isEnabled()};
+                    window->IsWindowEnabled(),
+                    window->DownloadButton()->isEnabled(),
+                    window->palette().currentColorGroup(),
+                    window->palette().color(QPalette::WindowText),
+                    field->palette().currentColorGroup(),
+                    field->palette().color(QPalette::WindowText)};
+      if (const QCursor* cursor = QGuiApplication::overrideCursor()) shot.cursor = cursor->shape();
       if (progress) {
         shot.caption = progress->windowTitle();
         shot.message = progress->Message()->text();

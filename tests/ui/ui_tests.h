@@ -13,7 +13,10 @@ class MainWindowTest : public QObject {
   void enterPressesDownload();
   void escapeAndCloseBoxClose_data();
   void escapeAndCloseBoxClose();
-  void contextMenuOpensAbout();
+  void windowMenuOpensAbout_data();
+  void windowMenuOpensAbout();
+  void windowMenuInUserLanguage();
+  void accessibleFields();
   void aboutCommands_data();
   void aboutCommands();
   void noTextClipped();
@@ -27,6 +30,8 @@ class UpdateRunTest : public QObject {
   void failures();
   void progressWindowIgnoresKeysAndClose();
   void closingDuringRunIsRefused();
+  void percentShownBeforeEachWindowCloses();
+  void mainWindowKeepsItsLookWhileRefusingInput();
   void forceMode_data();
   void forceMode();
 };

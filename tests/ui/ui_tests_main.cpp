@@ -4,11 +4,15 @@
 #include <cstdio>
 
 #include "link/driver_library.h"
+#include "platform/ui_language.h"
+#include "ui/qt/qt_translations.h"
 
 #include "ui_tests.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // As the tool does at start.
+  zmr::ui::InstallQtTranslations(zmr::platform::UserLanguage());
   // Bound once for the process, as start-up does; the library stays loaded.
   if (!zmr::TheDriverLibrary().Bind()) {
     std::fprintf(stderr, "the simulated libZUsbXpIf.so must be on the library path\n");

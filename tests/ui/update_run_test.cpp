@@ -1,6 +1,7 @@
 // Presses of Download on the real windows over the simulated printer: what the windows show
 // during and after a run, the one message box, the progress windows, force mode and closing.
 #include <QTest>
+#include <map>
 
 #include "ui/qt/qt_key_state.h"
 #include "ui_test_support.h"
@@ -38,9 +39,12 @@ void CheckRunEnded(const SimWindow& sim) {
   QVERIFY(sim.Button()->isEnabled());
   QCOMPARE(sim.window->focusWidget(), sim.Button());
   if (QApplication::activeWindow() == sim.window.get()) QVERIFY(sim.Button()->hasFocus());
-  QVERIFY(sim.window->isEnabled());
+  QVERIFY(sim.window->IsWindowEnabled());
   QVERIFY(sim.window->findChildren<ui::QtProgressDialog*>().isEmpty());
   QVERIFY(!WindowWatcher::OpenProgressWindow());
+  // The run kept to the printer's rules (framing, erase before transfer, reply timing).
+  for (const sim::Violation& violation : sim::ByHost(sim::SimBus::Instance().Violations()))
+    QFAIL(qPrintable(QString::fromStdString("protocol violation: " + sim::Describe(violation))));
 }
 
 }  // namespace
@@ -60,7 +64,9 @@ void UpdateRunTest::successfulRun() {
                                                  "on printer."));
   QCOMPARE(box.owner, sim.window.get());
   QVERIFY(!box.progressOpen);
+  QVERIFY2(!box.busyCursor, "the box waits for the user: the ordinary cursor");
   CheckRunEnded(sim);
+  QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
   // Before: what the printer reported; After: what it reads back now.
   const std::pair<int, const char*> fields[] = {{1014, "316B20"}, {1015, "1A2B"}, {1016, "318C20"},
@@ -69,11 +75,13 @@ void UpdateRunTest::successfulRun() {
                                                 {1009, "AF7C"},   {1012, "D11"},  {1013, "EE03"}};
   for (const auto& [id, text] : fields) QCOMPARE(sim.Field(id), QString::fromLatin1(text));
 
-  // During the run: the button disabled throughout, the window disabled while a progress
+  // During the run: the button disabled throughout, the window refusing input while a progress
   // window exists, each progress window centred over the main window.
   QVERIFY(!sim.shots.empty());
   for (const Snapshot& shot : sim.shots) {
     QVERIFY(!shot.buttonEnabled);
+    // Every wait, also those in which no window repaints, under the busy cursor.
+    QCOMPARE(shot.cursor, Qt::WaitCursor);
     if (!shot.progressOpen) continue;
     QVERIFY(!shot.mainEnabled);
     QVERIFY(CentredOn(shot.progressGeometry, sim.window->frameGeometry()));
@@ -216,6 +224,94 @@ void UpdateRunTest::closingDuringRunIsRefused() {
   CheckRunEnded(sim);
   // Once the run is over the window closes as usual.
   QVERIFY(sim.window->close());
+}
+
+// Records what the percentage label of each progress window last painted: when each window is
+// hidden, and after each position update (at each sleep of the run).
+class PercentPaints final : public QObject {
+ public:
+  PercentPaints() { qApp->installEventFilter(this); }
+  ~PercentPaints() override { qApp->removeEventFilter(this); }
+
+  QString LastPainted(const ui::QtProgressDialog* window) const {
+    const auto it = painted_.find(window);
+    return it == painted_.end() ? QString() : it->second;
+  }
+  QStringList atClose;  // "caption: percent" as each window went
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      if (auto* window = qobject_cast<ui::QtProgressDialog*>(watched->parent());
+          window && watched == window->Percent())
+        painted_[window] = window->Percent()->text();
+    } else if (event->type() == QEvent::Hide) {
+      if (auto* window = qobject_cast<ui::QtProgressDialog*>(watched))
+        atClose << window->windowTitle() + QStringLiteral(": ") + LastPainted(window);
+    }
+    return false;
+  }
+
+ private:
+  std::map<const QObject*, QString> painted_;
+};
+
+void UpdateRunTest::percentShownBeforeEachWindowCloses() {
+  platform::NoKeysDown keys;
+  SimWindow sim({}, keys);
+  WindowWatcher watcher;
+  PercentPaints paints;
+  int updates = 0;
+  QStringList contradictions;
+  sim.onSleep = [&](const Snapshot& shot, ui::QtProgressDialog* progress) {
+    const QString painted = progress ? paints.LastPainted(progress) : QString();
+    if (painted.isEmpty()) return;  // before the first position update
+    // What the label shows on the screen is what the bar shows.
+    ++updates;
+    if (painted != QStringLiteral("%1%").arg(shot.bar))
+      contradictions << QStringLiteral("%1 at %2").arg(painted).arg(shot.bar);
+  };
+  QTest::mouseClick(sim.Button(), Qt::LeftButton);
+  QVERIFY(updates > 100);
+  QCOMPARE(contradictions.mid(0, 3), QStringList());
+  QCOMPARE(paints.atClose,
+           QStringList({"Initializing...: 100%", "Version Check...: 100%", "Upgrade: 100%"}));
+  CheckRunEnded(sim);
+}
+
+void UpdateRunTest::mainWindowKeepsItsLookWhileRefusingInput() {
+  platform::NoKeysDown keys;
+  SimWindow sim({}, keys);
+  WindowWatcher watcher;
+  const QWidget* field = Control(sim.window.get(), ui::kBeforeVersionControl[kData1]);
+  const QColor mainText = sim.window->palette().color(QPalette::WindowText);
+  const QColor fieldText = field->palette().color(QPalette::WindowText);
+  bool tried = false;
+  PopupCatcher catcher([](QMenu* menu) { menu->close(); });
+  sim.onSleep = [&](const Snapshot& shot, ui::QtProgressDialog*) {
+    if (!shot.progressOpen || tried) return;
+    tried = true;
+    // Neither a right click nor the keyboard reaches the window menu now.
+    QTest::mouseClick(sim.window->windowHandle(), Qt::RightButton, {}, QPoint(20, 20));
+    QTest::keyClick(sim.window.get(), Qt::Key_F10, Qt::ShiftModifier);
+    QCoreApplication::processEvents();
+  };
+  QTest::mouseClick(sim.Button(), Qt::LeftButton);
+  QVERIFY(tried);
+  QCOMPARE(catcher.menus, 0);
+
+  int refusing = 0;
+  for (const Snapshot& shot : sim.shots) {
+    if (!shot.progressOpen) continue;
+    QVERIFY(!shot.mainEnabled);
+    ++refusing;
+    QVERIFY(shot.mainGroup != QPalette::Disabled);
+    QVERIFY(shot.fieldGroup != QPalette::Disabled);
+    QCOMPARE(shot.mainText, mainText);
+    QCOMPARE(shot.fieldText, fieldText);
+  }
+  QVERIFY(refusing > 0);
+  CheckRunEnded(sim);
 }
 
 void UpdateRunTest::forceMode_data() {

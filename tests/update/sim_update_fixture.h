@@ -5,6 +5,7 @@
 // the sleeps between them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -91,6 +92,31 @@ inline std::vector<uint32_t> BlocksOf(const std::vector<sim::TraceEntry>& trace,
   return blocks;
 }
 
+// Everything a RunObserver was told, as lines in order: "start", "entered", "released 1",
+// "step CheckPrinterCount 1", "end NoPrinter".
+class RecordingObserver final : public RunObserver {
+ public:
+  void OnRunStarted(bool force) override { events.push_back(force ? "start force" : "start"); }
+  void OnDownloadModeEntered() override { events.push_back("entered"); }
+  void OnReleased(bool leaveSent) override {
+    events.push_back(std::string("released ") + (leaveSent ? "1" : "0"));
+  }
+  void OnStep(const StepRecord& step) override {
+    events.push_back("step " + step.step + (step.ok ? " 1" : " 0"));
+    steps.push_back(step);
+  }
+  void OnRunEnded(const RunResult& result, const DisplayFields&) override {
+    events.push_back(std::string("end ") + Name(result.reason));
+  }
+  size_t Count(const std::string& prefix) const {
+    size_t n = 0;
+    for (const auto& e : events) n += e.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+  std::vector<std::string> events;
+  std::vector<StepRecord> steps;
+};
+
 class SimUpdateTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -101,8 +127,21 @@ class SimUpdateTest : public testing::Test {
   }
 
   void TearDown() override {
+    ExpectNoViolations();
     procedure_.reset();
     sim::SimBus::Instance().Clear();
+  }
+
+  // The tool kept to the printer's rules: every write framed, each image erased before it, no
+  // read before its reply was ready or shorter than it. A test of a printer slower than the
+  // tool's waits names the kinds it expects in `allowedViolations`.
+  void ExpectNoViolations() const {
+    for (const sim::Violation& violation : sim::ByHost(sim::SimBus::Instance().Violations())) {
+      if (std::find(allowedViolations.begin(), allowedViolations.end(), violation.kind) ==
+          allowedViolations.end()) {
+        ADD_FAILURE() << "protocol violation: " << sim::Describe(violation);
+      }
+    }
   }
 
   CUpdateProcedure& Make(sim::SimConfig config, const platform::KeyState& keys,
@@ -112,8 +151,9 @@ class SimUpdateTest : public testing::Test {
     config.trace = true;
     config.traceAllBytes = allBytes;
     sim::SimBus::Instance().Reset(config, clock);
-    procedure_ = std::make_unique<CUpdateProcedure>(view, clock, keys, LinkedImportedDriver(),
-                                                    TheDriverLibrary(), language, images);
+    procedure_ = std::make_unique<CUpdateProcedure>(
+        view, UpdateContext{clock, keys, LinkedImportedDriver(), TheDriverLibrary(), language,
+                            images, &observer});
     return *procedure_;
   }
 
@@ -148,7 +188,9 @@ class SimUpdateTest : public testing::Test {
   }
 
   VirtualClock clock{kStartTick};
+  std::vector<sim::ViolationKind> allowedViolations;
   RecordingView view;
+  RecordingObserver observer;
   std::vector<Sleep> sleeps;
   std::unique_ptr<CUpdateProcedure> procedure_;
 };

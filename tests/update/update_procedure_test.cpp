@@ -1,4 +1,5 @@
 // Every outcome of one press of Download, end to end through the simulated printer.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/commands.h"
+#include "protocol/version_report.h"
 #include "sim_update_fixture.h"
 #include "update/string_table.h"
 #include "update/version_text.h"
@@ -122,22 +125,36 @@ struct Row {
   ImageSet::Source images = EmbeddedImage;
   Language language = Language::English;
   // The one message.
-  uint32_t message = IDS_SUCCESS;
-  MessageTitle title = MessageTitle::Success;
-  MessageIcon icon = MessageIcon::Warning;
-  const char* quote = nullptr;  // a text the message must contain (the 2006 formatting)
+  uint32_t message = IDS_SUCCESS;          // its title and icon follow from it (BoxOf)
+  const char* quote = nullptr;             // a text the message must contain (the 2006 formatting)
+  RunReason reason = RunReason::kSuccess;  // the named reason the run ends with
+  // The run ended before the printer went into download mode: no Before fields, no release.
+  bool stopsBeforeDownloadMode = false;
   Before before = Before::Printer;
-  After after = After::Carried;
+  After after = After::Empty;
   bool released = true;          // the leave-download-mode command reached the printer
   bool windowAtMessage = false;  // a progress window was still open while the box was up
   bool flagLeftSet = false;      // a release failed to write its command
   void (*check)(const RunInfo&) = nullptr;
 };
 
-constexpr auto kError = MessageTitle::Error;
-constexpr auto kVersionCheck = MessageTitle::VersionCheck;
-constexpr auto kWarning = MessageIcon::Warning;
-constexpr auto kInformation = MessageIcon::Information;
+// Every failure is an "Error" with the warning icon; the version gate's two refusals are a
+// "Version Check" with the information icon; success has the warning icon too.
+struct Box {
+  MessageTitle title;
+  MessageIcon icon;
+};
+Box BoxOf(uint32_t message) {
+  switch (message) {
+    case IDS_SUCCESS:
+      return {MessageTitle::Success, MessageIcon::Warning};
+    case IDS_NEWEST_VERSION:
+    case IDS_NOT_APPLICABLE:
+      return {MessageTitle::VersionCheck, MessageIcon::Information};
+    default:
+      return {MessageTitle::Error, MessageIcon::Warning};
+  }
+}
 
 void ExpectNothingSent(const RunInfo& run) {
   for (const auto& entry : run.trace) EXPECT_NE(entry.direction, 'W') << test::TransferName(entry);
@@ -178,6 +195,19 @@ void ExpectBothKeysLookedAt(const RunInfo& run) {
   EXPECT_EQ(run.keys.asked, (std::vector<Key>{Key::Shift, Key::K}));
 }
 
+void ExpectLatePrinterGotNothing(const RunInfo& run) {
+  sim::SimBus& bus = sim::SimBus::Instance();
+  ASSERT_EQ(bus.PrinterCount(), 2u);
+  EXPECT_EQ(bus.Printer(1).WriteCount(), 0u) << "the printer plugged in during the switch";
+  EXPECT_EQ(bus.Printer(1).ReadCount(), 0u);
+  for (const auto& entry : run.trace) {
+    if (entry.printer == 0) continue;
+    ADD_FAILURE() << "printer 1: " << test::TransferName(entry);
+  }
+  // The printer that was switched got nothing after the enter-download-mode command.
+  EXPECT_EQ(test::TransferName(run.trace.back()), "enter");
+}
+
 void ExpectReleaseTriedTwice(const RunInfo& run) {
   const auto n = std::count_if(run.sleeps.begin(), run.sleeps.end(),
                                [](const test::Sleep& s) { return s.ms == 2000; });
@@ -185,38 +215,30 @@ void ExpectReleaseTriedTwice(const RunInfo& run) {
 }
 
 const Row kRows[] = {
-    {.name = "Success", .check = ExpectKNotLookedAt},
+    {.name = "Success", .after = After::Carried, .check = ExpectKNotLookedAt},
     {.name = "NoPrinter",
      .setup = [](sim::SimConfig& c) { c.listed = 0; },
      .message = IDS_NOT_CONNECTED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kNoPrinter,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectNothingSent},
     {.name = "TwoPrintersOneOnEachDriverPath",
      .setup = [](sim::SimConfig& c) { c.indexed = 1; },
      .message = IDS_TWO_PRINTERS,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kTwoOrMorePrinters,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectNothingSent},
     {.name = "OpenFails",
      .setup = [](sim::SimConfig& c) { c.openFaults.push_back({}); },
      .message = IDS_NOT_CONNECTED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kOpenFailed,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectNothingSent},
     {.name = "StatusQueryFails",
      .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(Fault::FailRead(1)); },
      .message = IDS_FAILED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kStatusNotRead,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectNoDownloadMode},
     {.name = "BusyForMoreThanTenSeconds",
      .setup =
@@ -225,19 +247,17 @@ const Row kRows[] = {
            c.printer.unit1Printing = true;
          },
      .message = IDS_FAILED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kStillBusy,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectNoDownloadMode},
-    {.name = "BusyForAWhileThenIdle", .setup = [](sim::SimConfig& c) { c.printer.busyMs = 3000; }},
+    {.name = "BusyForAWhileThenIdle",
+     .setup = [](sim::SimConfig& c) { c.printer.busyMs = 3000; },
+     .after = After::Carried},
     {.name = "PrintingUnit1",
      .setup = [](sim::SimConfig& c) { c.printer.unit1Printing = true; },
      .message = IDS_PRINTING,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kPrinting,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectNoDownloadMode},
     {.name = "PrintingUnit2WithSecondUnit",
      .setup =
@@ -246,23 +266,20 @@ const Row kRows[] = {
            c.printer.secondUnit = true;
          },
      .message = IDS_PRINTING,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false},
+     .reason = RunReason::kPrinting,
+     .stopsBeforeDownloadMode = true},
     {.name = "PrintingUnit2IgnoredWithoutSecondUnit",
      .setup =
          [](sim::SimConfig& c) {
            c.printer.unit2Printing = true;
            c.printer.unit2Error = true;
-         }},
+         },
+     .after = After::Carried},
     {.name = "ErrorUnit1",
      .setup = [](sim::SimConfig& c) { c.printer.unit1Error = true; },
      .message = IDS_PRINTER_ERROR,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false},
+     .reason = RunReason::kPrinterError,
+     .stopsBeforeDownloadMode = true},
     {.name = "ErrorUnit2WithSecondUnit",
      .setup =
          [](sim::SimConfig& c) {
@@ -270,10 +287,8 @@ const Row kRows[] = {
            c.printer.secondUnit = true;
          },
      .message = IDS_PRINTER_ERROR,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false},
+     .reason = RunReason::kPrinterError,
+     .stopsBeforeDownloadMode = true},
     {.name = "PrintingAndInErrorAtOnce",
      .setup =
          [](sim::SimConfig& c) {
@@ -281,57 +296,65 @@ const Row kRows[] = {
            c.printer.unit1Error = true;
          },
      .message = IDS_PRINTING,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false},
+     .reason = RunReason::kPrinting,
+     .stopsBeforeDownloadMode = true},
     {.name = "EnterDownloadModeNotWritten",
      .setup =
          [](sim::SimConfig& c) {
            c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'f', 'g', 0}));
          },
      .message = IDS_FAILED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false},
+     .reason = RunReason::kModeSwitchNotSent,
+     .stopsBeforeDownloadMode = true},
     {.name = "ReopenFails",
      .setup = [](sim::SimConfig& c) { c.printer.reappears = false; },
      .message = IDS_NOT_CONNECTED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false},
+     .reason = RunReason::kReopenFailed,
+     .stopsBeforeDownloadMode = true},
+    // A second printer of the model that appears during the 5 s wait would be the one opened by
+    // index after the reopen: nothing may reach either printer.
+    {.name = "SecondPrinterPluggedInDuringModeSwitch",
+     .setup = [](sim::SimConfig& c) { c.pluggedAtModeSwitch = 1; },
+     .message = IDS_NOT_CONNECTED,
+     .reason = RunReason::kPrinterCountChanged,
+     .stopsBeforeDownloadMode = true,
+     .check = ExpectLatePrinterGotNothing},
+    {.name = "SecondPrinterPluggedInBehindAnIndexedOne",
+     .setup =
+         [](sim::SimConfig& c) {
+           c.listed = 0;
+           c.indexed = 1;
+           c.pluggedAtModeSwitch = 1;
+         },
+     .message = IDS_NOT_CONNECTED,
+     .reason = RunReason::kPrinterCountChanged,
+     .stopsBeforeDownloadMode = true,
+     .check = ExpectLatePrinterGotNothing},
     {.name = "VersionRequestNotWritten",
      .setup =
          [](sim::SimConfig& c) {
            c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'V', '#', 0}));
          },
      .message = IDS_VERSION_FAILED,
-     .title = kError,
+     .reason = RunReason::kVersionNotRead,
      .before = Before::Empty,
-     .after = After::Empty,
      .windowAtMessage = true},
     {.name = "VersionReplyMalformed",
      .setup = [](sim::SimConfig& c) { c.printer.badVersionHeader = true; },
      .message = IDS_VERSION_FAILED,
-     .title = kError,
+     .reason = RunReason::kVersionNotRead,
      .before = Before::Empty,
-     .after = After::Empty,
      .windowAtMessage = true},
     {.name = "VersionReplyShort",
      .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(Fault::ShortRead(2, 47)); },
      .message = IDS_VERSION_FAILED,
-     .title = kError,
+     .reason = RunReason::kVersionNotRead,
      .before = Before::Empty,
-     .after = After::Empty,
      .windowAtMessage = true},
     {.name = "AlreadyNewest",
      .setup = [](sim::SimConfig& c) { c.printer.data1Version = "316G21"; },
      .message = IDS_NEWEST_VERSION,
-     .title = kVersionCheck,
-     .icon = kInformation,
-     .after = After::Empty},
+     .reason = RunReason::kNewestVersion},
     {.name = "NotApplicable",
      .setup =
          [](sim::SimConfig& c) {
@@ -339,10 +362,8 @@ const Row kRows[] = {
            c.printer.data1CheckSum = 0x1A2B;
          },
      .message = IDS_NOT_APPLICABLE,
-     .title = kVersionCheck,
-     .icon = kInformation,
      .quote = "This program is not applicable on this printer.\nDATA1(M) : 316D20 / 1A2B",
-     .after = After::Empty},
+     .reason = RunReason::kNotApplicable},
     {.name = "NotApplicableJapaneseSmallCheckSum",
      .setup =
          [](sim::SimConfig& c) {
@@ -351,17 +372,13 @@ const Row kRows[] = {
          },
      .language = Language::Japanese,
      .message = IDS_NOT_APPLICABLE,
-     .title = kVersionCheck,
-     .icon = kInformation,
      .quote = "\nDATA1(M) : 316D20 / 00A6",
-     .after = After::Empty},
+     .reason = RunReason::kNotApplicable},
     {.name = "NotApplicableHostileVersionText",
      .setup = [](sim::SimConfig& c) { c.printer.data1Version = "%s%n%x"; },
      .message = IDS_NOT_APPLICABLE,
-     .title = kVersionCheck,
-     .icon = kInformation,
      .quote = "DATA1(M) : %s%n%x / 1A2B",
-     .after = After::Empty},
+     .reason = RunReason::kNotApplicable},
     {.name = "LeaveNotWrittenAfterRefusal",
      .setup =
          [](sim::SimConfig& c) {
@@ -369,30 +386,28 @@ const Row kRows[] = {
            c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'f', 'r', 0}).Always());
          },
      .message = IDS_NEWEST_VERSION,
-     .title = kVersionCheck,
-     .icon = kInformation,
-     .after = After::Empty,
+     .reason = RunReason::kNewestVersion,
      .released = false,
      .flagLeftSet = true,
      .check = ExpectReleaseTriedTwice},
     {.name = "AcceptedOnFiveCharacters",
-     .setup = [](sim::SimConfig& c) { c.printer.data1Version = "316B29"; }},
+     .setup = [](sim::SimConfig& c) { c.printer.data1Version = "316B29"; },
+     .after = After::Carried},
     {.name = "AcceptedFirstEntry",
      .setup = [](sim::SimConfig& c) { c.printer.data1Version = "316A20"; },
-     .language = Language::Japanese},
+     .language = Language::Japanese,
+     .after = After::Carried},
     {.name = "ImageBuildFails",
      .images = DamagedData3,
      .message = IDS_FAILED,
-     .title = kError,
-     .after = After::Empty},
+     .reason = RunReason::kImagesInvalid},
     {.name = "EraseNotWrittenForData2",
      .setup =
          [](sim::SimConfig& c) {
            c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'f', 'e', 't'}));
          },
      .message = IDS_FAILED,
-     .title = kError,
-     .after = After::Empty,
+     .reason = RunReason::kEraseNotSent,
      .windowAtMessage = true,
      .check = ExpectData1SentAndData3Untouched},
     {.name = "TransferNotWritten",
@@ -401,21 +416,18 @@ const Row kRows[] = {
            c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'f', 't', 'f'}));
          },
      .message = IDS_FAILED,
-     .title = kError,
-     .after = After::Empty,
+     .reason = RunReason::kTransferNotSent,
      .windowAtMessage = true},
     {.name = "ShortBlockWrite",
      .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(Fault::ShortBlock('p', 3, 100)); },
      .message = IDS_FAILED,
-     .title = kError,
-     .after = After::Empty,
+     .reason = RunReason::kImageNotSent,
      .windowAtMessage = true,
      .check = ExpectShortThirdBlockLast},
     {.name = "FailedTailWrite",
      .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(Fault::FailBlock('f', 90)); },
      .message = IDS_FAILED,
-     .title = kError,
-     .after = After::Empty,
+     .reason = RunReason::kImageNotSent,
      .windowAtMessage = true},
     {.name = "TimeBudgetExceededDuringBlock7",
      .setup =
@@ -423,18 +435,31 @@ const Row kRows[] = {
            c.printer.faults.push_back(Fault::SlowFromBlock('p', 7, 120001));
          },
      .message = IDS_TIME_OUT,
-     .title = kError,
-     .after = After::Empty,
+     .reason = RunReason::kTimeBudgetExceeded,
      .windowAtMessage = true,
      .check = ExpectBlockSevenWholeAndNoEighth},
+    // The images took, but the printer was never told to leave download mode: it needs the power
+    // cycle that 2008 asks for.
+    {.name = "LeaveNotWrittenAfterVerifiedDownload",
+     .setup =
+         [](sim::SimConfig& c) {
+           c.printer.faults.push_back(Fault::FailWriteStartingWith({kEsc, 'f', 'r', 0}).Always());
+         },
+     .message = IDS_FAILED,
+     .reason = RunReason::kReleaseNotSent,
+     .after = After::Carried,
+     .released = false,
+     .flagLeftSet = true},
     {.name = "BudgetReachedButNotExceeded",
-     .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(SlowBlock('t', 50, 120000)); }},
+     .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(SlowBlock('t', 50, 120000)); },
+     .after = After::Carried},
     {.name = "SlowTailIsNeverTimed",
-     .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(SlowBlock('t', 101, 200000)); }},
+     .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(SlowBlock('t', 101, 200000)); },
+     .after = After::Carried},
     {.name = "VerificationReadsData2CheckSumWrong",
      .images = AlteredData2Source,
      .message = IDS_FAILED,
-     .title = kError,
+     .reason = RunReason::kVersionMismatch,
      .after = After::Data2SumOff},
     {.name = "VerificationRequestNotWrittenInForceMode",
      .setup =
@@ -444,14 +469,12 @@ const Row kRows[] = {
      .shift = true,
      .k = true,
      .message = IDS_FAILED,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty},
+     .reason = RunReason::kVersionNotReadBack,
+     .before = Before::Empty},
     {.name = "VerificationReplyUnreadable",
      .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(Fault::FailRead(3)); },
      .message = IDS_FAILED,
-     .title = kError,
-     .after = After::Empty},
+     .reason = RunReason::kVersionNotReadBack},
     {.name = "ForceModeWithPrintingPrinter",
      .setup =
          [](sim::SimConfig& c) {
@@ -461,29 +484,27 @@ const Row kRows[] = {
      .shift = true,
      .k = true,
      .before = Before::Empty,
+     .after = After::Carried,
      .check = ExpectBothKeysLookedAt},
     {.name = "ForceModeSkipsTheVersionGate",
      .setup = [](sim::SimConfig& c) { c.printer.data1Version = "316G21"; },
      .shift = true,
      .k = true,
-     .before = Before::Empty},
+     .before = Before::Empty,
+     .after = After::Carried},
     {.name = "ShiftAloneIsNotForce",
      .setup = [](sim::SimConfig& c) { c.printer.unit1Printing = true; },
      .shift = true,
      .message = IDS_PRINTING,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kPrinting,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectBothKeysLookedAt},
     {.name = "KAloneIsNotForceAndIsNotLookedAt",
      .setup = [](sim::SimConfig& c) { c.printer.unit1Printing = true; },
      .k = true,
      .message = IDS_PRINTING,
-     .title = kError,
-     .before = Before::Empty,
-     .after = After::Empty,
-     .released = false,
+     .reason = RunReason::kPrinting,
+     .stopsBeforeDownloadMode = true,
      .check = ExpectKNotLookedAt},
 };
 
@@ -503,8 +524,10 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
 
   // What the printer had been told when the box went up.
   size_t leavesAtMessage = 0;
+  size_t releasesToldAtMessage = 0;
   bool runningAtMessage = false;
   view.onMessage = [&](const Message&) {
+    releasesToldAtMessage = observer.Count("released");
     leavesAtMessage = test::LeaveCount(Trace());
     runningAtMessage = procedure.IsRunning();
   };
@@ -515,18 +538,22 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   ASSERT_EQ(view.messages.size(), 1u);
   const test::ShownMessage& shown = view.messages[0];
   EXPECT_EQ(shown.message.stringId, row.message);
-  EXPECT_EQ(shown.message.title, row.title);
-  EXPECT_EQ(shown.message.icon, row.icon);
+  EXPECT_EQ(shown.message.title, BoxOf(row.message).title);
+  EXPECT_EQ(shown.message.icon, BoxOf(row.message).icon);
   if (row.quote) {
     EXPECT_NE(shown.message.text.find(row.quote), std::string::npos) << shown.message.text;
   } else {
     EXPECT_EQ(shown.message.text, LoadString(row.message, row.language));
   }
   EXPECT_EQ(shown.openWindows > 0, row.windowAtMessage);
+  EXPECT_EQ(procedure.LastRun().messageId, row.message);
+  EXPECT_STREQ(Name(procedure.LastRun().reason), Name(row.reason)) << procedure.LastRun().detail;
   EXPECT_TRUE(runningAtMessage);
 
   // The twelve fields, as the procedure holds them and as they were last shown.
-  const DisplayFields expected = Expected(row.before, row.after, config.printer);
+  const Before before = row.stopsBeforeDownloadMode ? Before::Empty : row.before;
+  const bool released = row.released && !row.stopsBeforeDownloadMode;
+  const DisplayFields expected = Expected(before, row.after, config.printer);
   for (int i = 0; i < kImageCount; ++i) {
     SCOPED_TRACE(kImages[i].label);
     EXPECT_EQ(procedure.Fields().beforeVersion[i], expected.beforeVersion[i]);
@@ -547,7 +574,7 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
 
   // Released exactly when the printer went into download mode, and before the message.
   const auto trace = Trace();
-  EXPECT_EQ(test::LeaveCount(trace), row.released ? 1u : 0u);
+  EXPECT_EQ(test::LeaveCount(trace), released ? 1u : 0u);
   EXPECT_EQ(leavesAtMessage, test::LeaveCount(trace));
   EXPECT_EQ(procedure.DownloadModeFlag(), row.flagLeftSet);
 
@@ -558,6 +585,23 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   EXPECT_EQ(view.openWindows, 0);
   EXPECT_TRUE(view.windowEnabled);
   EXPECT_FALSE(procedure.IsRunning());
+
+  // The observer: download mode entered and left once around the part of the run that needs
+  // it, before the message, and the run's end with its reason.
+  const bool entered = !row.stopsBeforeDownloadMode || row.reason == RunReason::kReopenFailed ||
+                       row.reason == RunReason::kPrinterCountChanged;
+  EXPECT_EQ(observer.Count("entered"), entered ? 1u : 0u);
+  EXPECT_EQ(observer.Count("released"), entered ? 1u : 0u);
+  EXPECT_EQ(releasesToldAtMessage, observer.Count("released"));
+  EXPECT_EQ(observer.Count("released 1"), released ? 1u : 0u);
+  EXPECT_EQ(observer.events.front(), row.shift && row.k ? "start force" : "start");
+  EXPECT_EQ(observer.events.back(), std::string("end ") + Name(row.reason));
+  if (row.reason != RunReason::kSuccess) {
+    EXPECT_GE(observer.Count("step "), 1u);
+    EXPECT_TRUE(std::any_of(observer.steps.begin(), observer.steps.end(),
+                            [](const StepRecord& step) { return !step.ok; }))
+        << "the failing step is told";
+  }
 
   if (row.check) {
     sim::SimBus& bus = sim::SimBus::Instance();
@@ -652,6 +696,122 @@ TEST_F(SimUpdateTest, SuccessSendsEveryImageOnScheduleAndThePrinterTakesThem) {
   EXPECT_EQ(download.percent, "100%");
   EXPECT_TRUE(std::is_sorted(download.positions.begin(), download.positions.end()));
   for (const auto& record : view.progress) EXPECT_TRUE(record->destroyed);
+}
+
+// A printer whose erase or version reply takes longer than the tool waits, or that refuses a
+// transfer: the run fails with the message of a failed download, the printer is released, and
+// the only violation is the one the printer's slowness forces on the tool.
+TEST_F(SimUpdateTest, PrinterSlowerThanTheToolOrRefusingATransfer) {
+  const struct {
+    const char* name;
+    void (*setup)(sim::SimConfig&);
+    uint32_t message;
+    std::vector<sim::ViolationKind> forced;
+  } cases[] = {
+      {"erase longer than the 10 s wait",
+       [](sim::SimConfig& c) { c.printer.eraseMs = 10101; },
+       IDS_FAILED,
+       {sim::ViolationKind::kEraseRunning}},
+      {"version reply later than the 1 s wait",
+       [](sim::SimConfig& c) { c.printer.versionReplyMs = 1001; },
+       IDS_VERSION_FAILED,
+       {sim::ViolationKind::kReadEarly}},
+      {"DATA2's transfer refused",
+       [](sim::SimConfig& c) { c.printer.refusedTransfers = "t"; },
+       IDS_FAILED,
+       {}},
+      {"erase and reply just within the waits",
+       [](sim::SimConfig& c) {
+         c.printer.eraseMs = 10100;
+         c.printer.versionReplyMs = 1000;
+       },
+       IDS_SUCCESS,
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimConfig config;
+    c.setup(config);
+    const FakeKeys keys(false, false);
+    view.messages.clear();
+    CUpdateProcedure& procedure = Make(config, keys);
+    procedure.OnDownload();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].message.stringId, c.message);
+    EXPECT_EQ(test::LeaveCount(Trace()), 1u);
+    std::vector<sim::ViolationKind> kinds;
+    for (const auto& v : sim::ByHost(sim::SimBus::Instance().Violations())) kinds.push_back(v.kind);
+    kinds.erase(std::unique(kinds.begin(), kinds.end()), kinds.end());
+    EXPECT_EQ(kinds, c.forced);
+    const bool taken = sim::SimBus::Instance().Printer(0).Versions().data2CheckSum == 0xAF7C;
+    EXPECT_EQ(taken, c.message == IDS_SUCCESS);
+  }
+}
+
+// The check that every run above ends with catches a tool that breaks the printer's rules while
+// the outcome may still look right: each broken variant of the download of DATA1 is found.
+TEST_F(SimUpdateTest, TheViolationCheckCatchesABrokenTool) {
+  enum class Broken {
+    kNoErase,
+    kOtherErase,
+    kShortEraseWait,
+    kFFPadding,
+    kPadTo4096,
+    kOneWrite,
+    kEarlyVersionRead
+  };
+  const struct {
+    const char* name;
+    Broken broken;
+    const char* kind;
+  } cases[] = {
+      {"skips the erase", Broken::kNoErase, "no-erase"},
+      {"erases another data type", Broken::kOtherErase, "no-erase"},
+      {"waits too little after the erase", Broken::kShortEraseWait, "erase-running"},
+      {"pads with 0xFF", Broken::kFFPadding, "padding"},
+      {"pads to 4096", Broken::kPadTo4096, "padding"},
+      {"sends the image in one write", Broken::kOneWrite, "block-size"},
+      {"reads the versions at once", Broken::kEarlyVersionRead, "read-early"},
+  };
+  const auto image = EmbeddedImage(kData1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FakeKeys keys(false, false);
+    Make(sim::SimConfig{}, keys);
+    CPrinterPort port(LinkedImportedDriver(), TheDriverLibrary(), clock);
+    ASSERT_EQ(port.Open(), 1);
+    ASSERT_EQ(port.EnterDownloadMode(), 1);
+    port.Close();
+    clock.Sleep(5100);
+    ASSERT_EQ(port.Open(), 1);
+    if (c.broken != Broken::kNoErase) {
+      ASSERT_EQ(port.SendErase(c.broken == Broken::kOtherErase ? 1 : 0), 1);
+    }
+    clock.Sleep(c.broken == Broken::kShortEraseWait ? 1000 : 10000);
+    ASSERT_EQ(port.SendTransfer(0), 1);
+    const size_t full = image.size() / 4096 * 4096;
+    std::vector<uint8_t> last(image.begin() + static_cast<std::ptrdiff_t>(full), image.end());
+    last.resize(last.size() / 64 * 64 + 64, c.broken == Broken::kFFPadding ? 0xFF : 0x00);
+    if (c.broken == Broken::kPadTo4096) last.resize(4096, 0x00);
+    if (c.broken == Broken::kOneWrite) {
+      std::vector<uint8_t> whole(image.begin(), image.end());
+      whole.resize(full + last.size(), 0x00);
+      EXPECT_EQ(port.Write(whole.data(), static_cast<uint32_t>(whole.size())), whole.size());
+    } else {
+      for (size_t at = 0; at < full; at += 4096)
+        ASSERT_EQ(port.Write(image.data() + at, 4096), 4096u);
+      EXPECT_EQ(port.Write(last.data(), static_cast<uint32_t>(last.size())), last.size());
+    }
+    ASSERT_EQ(port.SendVersionRequest(command::kVersionCode), 1);
+    if (c.broken != Broken::kEarlyVersionRead) clock.Sleep(1000);
+    VersionReport versions{};
+    // The printer takes the bytes off the bus either way; only a read too early fails.
+    EXPECT_EQ(port.ReadVersionReply(versions), c.broken == Broken::kEarlyVersionRead ? 0 : 1);
+    EXPECT_EQ(port.LeaveDownloadMode(), 1);
+    port.Close();
+    EXPECT_NONFATAL_FAILURE(ExpectNoViolations(), c.kind);
+    sim::SimBus::Instance().Clear();
+  }
 }
 
 TEST_F(SimUpdateTest, PressesFollowOneAnotherFromEmptyFields) {

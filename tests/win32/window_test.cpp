@@ -84,8 +84,9 @@ class WindowTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    dialog_ = std::make_unique<CUpdateDlg>(GetModuleHandleW(nullptr), clock_, keys_, imported_,
-                                           loaded_, platform::Language::English);
+    dialog_ = std::make_unique<CUpdateDlg>(
+        GetModuleHandleW(nullptr),
+        UpdateContext{clock_, keys_, imported_, loaded_, platform::Language::English});
     main_ = dialog_->Create();
     ASSERT_NE(main_, nullptr);
   }

@@ -33,7 +33,8 @@ std::string Drain(HANDLE pipe) {
 }
 
 // Runs the terminal tool with the simulated printer set by `sim` and DLLs searched in
-// `dllFolder`. (The language follows the Wine prefix's, which is English.) Standard error goes to a file, read when the program has ended.
+// `dllFolder`. (The language follows the Wine prefix's, which is English.) Standard error goes to a
+// file, read when the program has ended.
 Outcome RunCli(const std::string& sim, const std::string& dllFolder) {
   SetEnvironmentVariableA("ZMR470_SIM", sim.c_str());
   SetEnvironmentVariableA("ZMR470_SIM_TRACE", nullptr);
@@ -118,8 +119,7 @@ void Check(const Case& c) {
   const Outcome outcome = RunCli(c.sim, ZMR_SIM_DLL_DIR);
   EXPECT_EQ(outcome.status, c.status) << outcome.out << outcome.err;
   for (const std::string& line : c.lines) EXPECT_TRUE(HasLine(outcome.out, line)) << line;
-  const bool after = HasLine(outcome.out,
-                             "After     316G21 / 08A6  318C21 / AF7C  D11 / EE03");
+  const bool after = HasLine(outcome.out, "After     316G21 / 08A6  318C21 / AF7C  D11 / EE03");
   EXPECT_EQ(after, c.after) << outcome.out;
   EXPECT_EQ(outcome.err, "");
 }
@@ -127,12 +127,16 @@ void Check(const Case& c) {
 // Outcomes decided before any fixed wait of the update.
 TEST(CliProcess, EarlyOutcomes) {
   const Case cases[] = {
-      {"no printer", "listed=0", 10,
+      {"no printer",
+       "listed=0",
+       10,
        {"Error: Printer is not connected.",
         "Please check a cable connection, and turn the printer OFF and then ON, and download "
         "again."},
        false},
-      {"printing", "busy=0 printing=1", 12,
+      {"printing",
+       "busy=0 printing=1",
+       12,
        {"Error: It is under printing.", "Please end printing and download."},
        false},
       // Through the kernel pipes: a status reply that arrives short, a command that does not go.
@@ -145,11 +149,15 @@ TEST(CliProcess, EarlyOutcomes) {
 // Outcomes after the switch to download mode (about 9 s) or the whole download (about 41 s).
 TEST(CliProcess, UpdateOutcomes) {
   const Case cases[] = {
-      {"success", "speed=0 busy=0", 0,
+      {"success",
+       "speed=0 busy=0",
+       0,
        {"Success!", "This DATA was downloaded properly on printer.",
         "Before    316B20 / 1A2B  318C20 / 3C4D  D10 / 5E6F"},
        true},
-      {"version not accepted", "busy=0 data1=316D20:1A2B", 16,
+      {"version not accepted",
+       "busy=0 data1=316D20:1A2B",
+       16,
        {"Version Check: This program is not applicable on this printer.",
         "DATA1(M) : 316D20 / 1A2B"},
        false},

@@ -82,8 +82,8 @@ extern "C" int ZMR_DRIVER_CALL PipeSetVenderID(uint16_t) {
 }
 extern "C" intptr_t ZMR_DRIVER_CALL PipeOpenBulk(const char* pipe, int index) {
   if (index != 0) return ZMR_INVALID_HANDLE;
-  HANDLE source = std::strcmp(pipe, "PIPE00") == 0 ? pipeDriver->toPrinter.write
-                                                   : pipeDriver->fromPrinter.read;
+  HANDLE source =
+      std::strcmp(pipe, "PIPE00") == 0 ? pipeDriver->toPrinter.write : pipeDriver->fromPrinter.read;
   HANDLE copy = nullptr;  // the port closes what it is given
   DuplicateHandle(GetCurrentProcess(), source, GetCurrentProcess(), &copy, 0, FALSE,
                   DUPLICATE_SAME_ACCESS);
@@ -114,7 +114,7 @@ TEST(PrinterPortOnKernelHandles, WritesAndShortReadsGoThroughTheKernel) {
   ASSERT_TRUE(WriteFile(driver.fromPrinter.write, reply.data(), 40, &moved, nullptr));
   uint8_t buffer[48] = {};
   EXPECT_EQ(port.Read(buffer, 48), 40u);
-  EXPECT_EQ(port.ErrorCode(), CPrinterPort::kTransferFailed);
+  EXPECT_EQ(port.ErrorCode(), PortError::kTransferFailed);
   EXPECT_EQ(buffer[39], 0x5A);
   port.Close();
   pipeDriver = nullptr;

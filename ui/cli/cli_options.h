@@ -1,7 +1,9 @@
 #pragma once
-// The terminal tool's command line (none but --help and --version) and its exit statuses.
+// The terminal tool's command line (-h/--help and -V/--version, nothing else) and its exit
+// statuses.
 #include <array>
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -9,15 +11,23 @@ namespace zmr::cli {
 
 enum class Command { Run, Help, Version, Usage };
 
-// No arguments runs the update; "--help" or "--version" alone ask for those; anything else is a
-// usage error.
-Command ParseArguments(int argc, const char* const* argv);
+struct Arguments {
+  Command command = Command::Run;
+  // For Command::Usage: what was wrong, as "zmr470-update-cli: unrecognized option '--bogus'".
+  std::string error;
+};
+
+// The options in the usual manner (getopt_long): -h/--help and -V/--version act on the first
+// one given (unambiguous abbreviations of the long names count); an unknown option, an argument
+// to either, or any operand is a usage error. No arguments runs the update.
+Arguments ParseArguments(int argc, const char* const* argv);
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitNoOutcome = 1;  // the run ended without a closing message
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitAlreadyRunning = 3;
 inline constexpr int kExitDriverNotFound = 4;
+inline constexpr int kExitOutputFailed = 5;  // the help or version text could not be written
 // The closing messages 2000 to 2008 end with 10 to 18.
 inline constexpr int kExitFirstMessage = 10;
 
@@ -29,10 +39,15 @@ struct ExitStatusEntry {
   const char* meaning;
 };
 // Every exit status the tool can end with, in ascending order.
-const std::array<ExitStatusEntry, 14>& ExitStatuses();
+const std::array<ExitStatusEntry, 15>& ExitStatuses();
 
-std::string UsageLine();  // "usage: zmr470-update-cli [--help | --version]"
+std::string UsageLine();    // "Usage: zmr470-update-cli [OPTION]"
+std::string TryHelpLine();  // "Try 'zmr470-update-cli --help' for more information."
 std::string HelpText();
 std::string VersionText();
+
+// Writes `text` (the help or the version) to `out` and flushes it: kExitSuccess, or, when it
+// cannot be written (a full disk, a closed pipe), a line on `err` and kExitOutputFailed.
+int WriteText(std::ostream& out, std::ostream& err, const std::string& text);
 
 }  // namespace zmr::cli

@@ -1,5 +1,6 @@
-// Draws the tool's icon (a printer taking a download) into PNG files of the sizes the windows
-// use. The PNGs are kept in this folder and built into the program through icons.qrc; run this
+// Draws the tool's icon (a printer taking a download) into PNG files of the sizes the windows and
+// the desktop's icon theme use. The PNGs are kept in this folder; the windows' sizes are built
+// into the program through icons.qrc, and all are installed into the hicolor theme. Run this
 // again after changing the drawing:
 //   cmake --build <build> --target zmr_draw_icon && <build>/bin/zmr_draw_icon ui/icons
 #include <QDir>
@@ -66,7 +67,8 @@ QImage DrawIcon(int size) {
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
-  for (const int size : {16, 32, 48, 256}) {
+  // 16, 32, 48 and 256 for the windows; all of them for the desktop's icon theme.
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const QString file = folder.filePath(QStringLiteral("icon-%1.png").arg(size));
     if (!DrawIcon(size).save(file)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(file));

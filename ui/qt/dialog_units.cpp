@@ -28,7 +28,7 @@ QFont DialogFont() {
 DialogUnits::DialogUnits(const QFont& font, platform::Language language) {
   const QFontMetrics metrics(font);
   // The average width of the 52 Latin letters, rounded up to whole pixels: rounded down, the
-  // templates' narrow labels would cut off their texts in wide fonts.
+  // windows' narrow labels would cut off their texts in wide fonts.
   const int letters = metrics.horizontalAdvance(
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   baseX_ = std::max(1, (letters + 51) / 52);

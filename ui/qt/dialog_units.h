@@ -1,7 +1,7 @@
 #pragma once
-// Dialog units: the windows are laid out from templates whose positions and sizes are given in
-// units of the dialog font. One horizontal unit is a quarter of the font's average character
-// width, one vertical unit an eighth of its height.
+// Dialog units: every control of the windows has a fixed position and size given in units of the
+// dialog font, so the layout grows with the font as the Windows dialogs do. One horizontal unit is
+// a quarter of the font's average character width, one vertical unit an eighth of its height.
 #include <QFont>
 #include <QRect>
 
@@ -28,7 +28,7 @@ class DialogUnits {
   int Y(int units) const;
   QRect ToPixels(int x, int y, int width, int height) const;
 
-  // Gives `widget` the template rectangle (relative to its parent's client area).
+  // Gives `widget` its rectangle in dialog units (relative to its parent's client area).
   void Place(QWidget* widget, int x, int y, int width, int height) const;
 
  private:

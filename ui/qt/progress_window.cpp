@@ -22,6 +22,10 @@ QString FromUtf8(const std::string& text) {
 QtProgressDialog::QtProgressDialog(QWidget* owner, platform::Language language) : QDialog(owner) {
   setObjectName(QStringLiteral("103"));
   setModal(false);
+  // Title bar, window menu and close box (which does nothing); it cannot be minimised away
+  // from its owner, nor resized.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(DialogFont());
   setWindowIcon(AppIcon());
   const DialogUnits du(font(), language);
@@ -45,13 +49,15 @@ QtProgressDialog::QtProgressDialog(QWidget* owner, platform::Language language) 
   bar_->setTextVisible(false);
   bar_->setRange(0, 100);
   bar_->setValue(0);
+  bar_->setAccessibleName(language == platform::Language::Japanese ? QStringLiteral("進行状況")
+                                                                   : QStringLiteral("Progress"));
   du.Place(bar_, 11, 42, 154, 10);
 
   cancel_ = new QPushButton(tr("Cancel"), this);
   cancel_->setObjectName(QString::number(kProgressCancelControl));
   cancel_->setDefault(true);
   du.Place(cancel_, 63, 59, 50, 14);
-  cancel_->hide();  // kept for the template; nothing shows it
+  cancel_->hide();  // the window has a Cancel button (control 2), but nothing shows it
   connect(cancel_, &QPushButton::clicked, this, &QtProgressDialog::reject);
 
   CentreWindow(this, owner ? owner->window() : nullptr);
@@ -67,6 +73,13 @@ void QtProgressDialog::closeEvent(QCloseEvent* event) {
     event->accept();
   else
     event->ignore();
+}
+
+void QtProgressDialog::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+      !closing_)
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
 }
 
 QtProgressWindow::QtProgressWindow(QWidget* owner, platform::Language language)
@@ -96,7 +109,10 @@ void QtProgressWindow::SetCaption(const std::string& text) {
 }
 
 void QtProgressWindow::SetMessage(const std::string& text) {
-  if (window_) window_->Message()->setText(FromUtf8(text));
+  if (!window_) return;
+  window_->Message()->setText(FromUtf8(text));
+  // Read out with the bar: what is being done.
+  window_->Bar()->setAccessibleDescription(window_->Message()->text());
 }
 
 void QtProgressWindow::SetBarRange(int32_t lower, int32_t upper) {
@@ -122,7 +138,11 @@ std::string QtProgressWindow::PercentText() const {
 }
 
 void QtProgressWindow::SetPercentText(const std::string& text) {
-  if (window_) window_->Percent()->setText(FromUtf8(text));
+  if (!window_) return;
+  window_->Percent()->setText(FromUtf8(text));
+  // The bar repaints at once when its position changes; the label must too, or it shows the
+  // previous value until events are next drained, which may be after the window is gone.
+  window_->Percent()->repaint();
 }
 
 void QtProgressWindow::DrainEvents() {

@@ -42,6 +42,8 @@ class QtProgressDialog final : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // A window manager that offers minimising anyway: the window comes straight back.
+  void changeEvent(QEvent* event) override;
 
  private:
   QLabel* message_;

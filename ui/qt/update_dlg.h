@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/key_state.h"
 #include "platform/ui_language.h"
+#include "update/update_context.h"
 #include "update/update_procedure.h"
 #include "update/update_view.h"
 
@@ -27,9 +28,7 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   Q_OBJECT
 
  public:
-  CUpdateDlg(Clock& clock, const platform::KeyState& keys, const ImportedDriver& imported,
-             const CDriverLibrary& loaded, platform::Language language,
-             ImageSet::Source images = EmbeddedImage, QWidget* owner = nullptr);
+  explicit CUpdateDlg(const UpdateContext& context, QWidget* owner = nullptr);
   ~CUpdateDlg() override;
 
   CUpdateProcedure& Procedure() { return procedure_; }
@@ -42,7 +41,8 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   // A command of the window menu; 16 to 31 open the about box.
   void OnSysCommand(unsigned command);
 
-  // UpdateView
+  // UpdateView. EnableWindow(false) makes the window refuse the user's input while it keeps its
+  // normal look.
   void RefreshFields(const DisplayFields& fields) override;
   void EnableDownloadButton(bool enable) override;
   void FocusDownloadButton() override;
@@ -60,10 +60,13 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // While the window refuses input: swallows the user's input to it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QLabel* AddStatic(const QString& text, Qt::Alignment align, int x, int y, int width, int height);
   QLabel* AddField(int id, int x, int y);
+  void OpenWindowMenu(const QPoint& globalPos);
 
   platform::Language language_;
   CUpdateProcedure procedure_;
@@ -72,6 +75,8 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   std::array<QLabel*, kImageCount> beforeCheckSum_{};
   std::array<QLabel*, kImageCount> afterVersion_{};
   std::array<QLabel*, kImageCount> afterCheckSum_{};
+  bool refusingInput_ = false;  // EnableWindow(false): input refused, the look kept
+  bool menuOpen_ = false;
 };
 
 }  // namespace zmr::ui

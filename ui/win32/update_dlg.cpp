@@ -1,5 +1,6 @@
 #include "ui/win32/update_dlg.h"
 
+#include "ui/control_ids.h"
 #include "ui/win32/about_dlg.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/progress_window.h"
@@ -16,12 +17,8 @@ static_assert(kOwnVersionControl[0] == IDC_OWN_VER1 && kOwnVersionControl[2] == 
 static_assert(kAfterCheckSumControl[0] == IDC_AFTER_SUM1 &&
               kBeforeVersionControl[2] == IDC_BEFORE_VER3);
 
-CUpdateDlg::CUpdateDlg(HINSTANCE instance, Clock& clock, const platform::KeyState& keys,
-                       const ImportedDriver& imported, const CDriverLibrary& loaded,
-                       platform::Language language, ImageSet::Source images)
-    : instance_(instance),
-      language_(language),
-      procedure_(*this, clock, keys, imported, loaded, language, std::move(images)) {
+CUpdateDlg::CUpdateDlg(HINSTANCE instance, const UpdateContext& context)
+    : instance_(instance), language_(context.language), procedure_(*this, context) {
   icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME));
   smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),

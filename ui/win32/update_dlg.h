@@ -7,12 +7,9 @@
 
 #include <memory>
 
-#include "images/image_set.h"
-#include "link/driver_library.h"
-#include "platform/clock.h"
-#include "platform/key_state.h"
 #include "platform/ui_language.h"
 #include "ui/win32/run_guard.h"
+#include "update/update_context.h"
 #include "update/update_procedure.h"
 #include "update/update_view.h"
 
@@ -20,9 +17,7 @@ namespace zmr::ui {
 
 class CUpdateDlg final : public UpdateView {
  public:
-  CUpdateDlg(HINSTANCE instance, Clock& clock, const platform::KeyState& keys,
-             const ImportedDriver& imported, const CDriverLibrary& loaded,
-             platform::Language language, ImageSet::Source images = EmbeddedImage);
+  CUpdateDlg(HINSTANCE instance, const UpdateContext& context);
   ~CUpdateDlg() override;
   CUpdateDlg(const CUpdateDlg&) = delete;
   CUpdateDlg& operator=(const CUpdateDlg&) = delete;

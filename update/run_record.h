@@ -1,0 +1,45 @@
+#pragma once
+// The record of one run for the run log, built from what the procedure tells its observer: each
+// step with its time and result, download mode entered and left, the versions and check sums the
+// printer reported, and the outcome with the named reason of the step that stopped the run. No
+// image bytes ever reach it. The program adds its own lines (which driver libraries, the sleep
+// inhibitor) and writes the text out; nothing here touches a file.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "update/run_observer.h"
+
+namespace zmr {
+
+class RunRecord final : public RunObserver {
+ public:
+  explicit RunRecord(Clock& clock) : clock_(clock) {}
+
+  // A line of the program's own, stamped with the time since the run started (or 0.000 before).
+  void Note(const std::string& text);
+
+  void OnRunStarted(bool force) override;
+  void OnDownloadModeEntered() override;
+  void OnReleased(bool leaveSent) override;
+  void OnStep(const StepRecord& step) override;
+  void OnRunEnded(const RunResult& result, const DisplayFields& fields) override;
+
+  // The lines so far, each ending in '\n'; control characters from the printer are replaced.
+  const std::string& Text() const { return text_; }
+  bool Ended() const { return ended_; }
+  // Forgets the lines, for the next run.
+  void Clear();
+
+ private:
+  void Line(uint32_t atMs, const std::string& text);
+
+  Clock& clock_;
+  bool started_ = false;
+  bool ended_ = false;
+  uint32_t startTick_ = 0;
+  std::string text_;
+};
+
+}  // namespace zmr
