@@ -12,7 +12,8 @@ cmake --build "$build" -j 2 --target zmr470-update sim_TUsbPrIf sim_ZUsbXpIf
 out="$root/docs/screenshots"
 mkdir -p "$out"
 display_dir="$(mktemp -d)"
-trap 'scripts/wine-display.sh "$display_dir" stop; rm -rf "$display_dir"' EXIT
+# Wine's desktop process stays bound to the display it started on: end it with the display.
+trap 'scripts/wine-run.sh "$build/wine-prefix" --stop-server; scripts/wine-display.sh "$display_dir" stop; rm -rf "$display_dir"' EXIT
 scripts/wine-display.sh "$display_dir" start
 export DISPLAY=":$(cat "$display_dir/display")"
 export WINEPATH="Z:${build//\//\\}\\sim-lib"
