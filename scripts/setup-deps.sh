@@ -20,11 +20,13 @@ test_packages=(
   xvfb xauth
   dbus python3-dbusmock
 )
-# The Windows build and its tests: the mingw-w64 cross compilers (posix threads) with the tools
-# for DLLs, and Wine to run the 64-bit tests. GoogleTest for that target is built from the
-# googletest sources (in test_packages).
+# The Windows build: mingw-w64 cross compilers (posix threads) and the tools for DLLs, Wine to run
+# its tests (64-bit only), and for its windows a window manager, the Japanese locale (Wine takes
+# the user's language from LANG) and the screenshot tools. GoogleTest for that target is built
+# from the googletest sources.
 windows_packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools wine64
+  openbox locales xdotool imagemagick
 )
 # Building and checking the Debian packages.
 package_packages=(
@@ -51,4 +53,11 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# Japanese texts under Wine need the ja_JP.UTF-8 locale of the C library.
+if [ -z "${1:-}" ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  $sudo locale-gen >/dev/null
 fi

@@ -1,0 +1,15 @@
+#pragma once
+// Where the dialogs appear: none of the templates gives a position, so each window is centred
+// over its owner, or on the work area of its monitor when it has none.
+#include "ui/win32/windows_api.h"
+
+#include <string>
+
+namespace zmr::ui {
+
+void CentreWindow(HWND window, HWND owner);
+
+// The window's caption text.
+std::wstring WindowText(HWND window);
+
+}  // namespace zmr::ui
