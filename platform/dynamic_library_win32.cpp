@@ -18,19 +18,6 @@ DynamicLibrary::~DynamicLibrary() {
   FreeLibrary(static_cast<HMODULE>(module_));
 }
 
-std::string DynamicLibrary::PathOf(const void* address) {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<LPCSTR>(address), &module)) {
-    return {};
-  }
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(module, path, sizeof(path));
-  if (length == 0 || length >= sizeof(path)) return {};
-  return std::string(path, length);
-}
-
 void* DynamicLibrary::Symbol(const char* name) const {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module_), name));
 }

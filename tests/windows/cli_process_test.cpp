@@ -121,7 +121,15 @@ void Check(const Case& c) {
   for (const std::string& line : c.lines) EXPECT_TRUE(HasLine(outcome.out, line)) << line;
   const bool after = HasLine(outcome.out, "After     316G21 / 08A6  318C21 / AF7C  D11 / EE03");
   EXPECT_EQ(after, c.after) << outcome.out;
-  EXPECT_EQ(outcome.err, "");
+  // After a failed run standard error names the run log, and holds nothing else.
+  if (c.status == 0) {
+    EXPECT_EQ(outcome.err, "");
+  } else {
+    const std::vector<std::string> err = Lines(outcome.err);
+    ASSERT_EQ(err.size(), 1u) << outcome.err;
+    EXPECT_EQ(err[0].rfind("Run log: ", 0), 0u) << outcome.err;
+    EXPECT_NE(err[0].find("zmr470-update.log"), std::string::npos) << outcome.err;
+  }
 }
 
 // Outcomes decided before any fixed wait of the update.
