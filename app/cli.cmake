@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The terminal tool: the same update as the desktop tool, with the progress on a terminal.
 add_executable(zmr470-update-cli ${CMAKE_CURRENT_LIST_DIR}/main_cli.cpp)
 target_link_libraries(zmr470-update-cli PRIVATE zmr_ui_cli zmr_update zmr_startup zmr_link_imports

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The desktop tool.
 add_executable(zmr470-update ${CMAKE_CURRENT_LIST_DIR}/main_gui.cpp)
 target_link_libraries(zmr470-update PRIVATE zmr_ui_qt zmr_update zmr_startup zmr_link_imports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zmr470-update-cli: the press of Download, once, with the progress on the terminal.
 #include <iostream>
 #include <string>

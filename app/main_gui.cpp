@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop tool: one instance per user, the loaded driver library bound, then the main
 // window until the user closes it.
 #include <QApplication>

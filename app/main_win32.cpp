@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop tool on Windows: one instance per user session, the loaded driver library bound,
 // then the main window (template 102) as a modal dialog until the user closes it.
 #include "ui/win32/windows_api.h"

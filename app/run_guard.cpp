@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/run_guard.h"
 
 #include "images/image_set.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What both programs wrap around a run: while the printer is in download mode the requests to
 // stop are held and the machine is kept from sleeping or shutting down; every run's record goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What both front ends do before they show anything: take the single-instance lock and bind the
 // driver library that is loaded by name.

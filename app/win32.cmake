@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The desktop tool on Windows: the Win32 dialogs of ui/win32/ with their resources.
 add_executable(zmr470-update WIN32 ${CMAKE_CURRENT_LIST_DIR}/main_win32.cpp
                                    $<TARGET_OBJECTS:zmr_ui_win32_resources>)

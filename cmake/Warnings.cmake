@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Project-wide compiler flags: warnings for our own code, optional -Werror and sanitizers.
 add_compile_options(
   $<$<COMPILE_LANGUAGE:C,CXX>:-Wall>

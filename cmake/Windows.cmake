@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows build (mingw-w64 cross build, presets `windows` and `windows-x86`).
 #
 # No Qt, no libusb, no benchmarks and no fuzzers exist for this target. Programs and DLLs link

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of the Windows build: GoogleTest built for the target from Debian's sources, and every
 # test program run under Wine through CTest (CMAKE_CROSSCOMPILING_EMULATOR).
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What both mingw-w64 toolchain files share; they set ZMR_MINGW_TRIPLE first.
 set(CMAKE_C_COMPILER ${ZMR_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ZMR_MINGW_TRIPLE}-g++-posix)

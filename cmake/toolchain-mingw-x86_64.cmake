@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with Debian's mingw-w64 (posix thread model), for the `windows`
 # preset. Programs run under Wine on the build machine (see cmake/Windows.cmake).
 set(CMAKE_SYSTEM_NAME Windows)

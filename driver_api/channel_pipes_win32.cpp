@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a driver library hands out handles on Windows: each channel becomes one instance of a
 // duplex message-mode named pipe. The caller gets the client end, a real kernel handle for
 // ReadFile, WriteFile and CloseHandle; a thread of the library serves the server end.

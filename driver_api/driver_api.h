@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The C contract of the two driver libraries through which the tool reaches the printer.
  *
  * Two shared libraries implement it, and the tool cannot tell which one it has: the simulated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How a driver library hands out handles on POSIX, where there is no kernel handle for a USB
 // pipe: the process-wide table of OS-style handles. A driver library registers a channel for each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A libTUsbPrIf.so to link the programs against: it exports the linked library's three entry
  * points and finds nothing. The simulated or the real library of the same name takes its place
  * at run time. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libTUsbPrIf.so over libusb: lists the USB devices with a printer-class interface (of any maker),
 // describes each by its IDs and its place on the bus, and opens a pipe of the device at a given
 // place. Devices without one are libZUsbXpIf's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "drivers/usb_channel.h"
 
 #include "drivers/usb_trace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The channels that the driver libraries register in the process's handle table.
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The libusb context of one driver library. Each shared library carries its own copy of this code
 // (the symbols stay hidden), so each gets a context of its own, created on first use.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A snapshot of the USB devices on the machine, taken afresh for every question (printers come and
 // go between calls), in a stable order: by bus, then by the chain of hub ports.

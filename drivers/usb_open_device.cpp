@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "drivers/usb_open_device.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An opened printer: the device handle, its claimed interface and the two bulk endpoints that
 // serve as the pipes. All handles of one device share one OpenDevice; the last one to close

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "drivers/usb_trace.h"
 
 #include <fcntl.h>

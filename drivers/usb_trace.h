@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // ZMR470_USB_TRACE=FILE: one line per bulk transfer appended to FILE, in the simulated printer's
 // trace format, so that a real printer's session is read with the same scripts:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libZUsbXpIf.so over libusb: remembers the vendor and product IDs it is told and opens the
 // device with a given index among the matching ones (in the order of their places on the bus).
 // It serves the devices that libTUsbPrIf does not list: those without a printer-class interface.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Record-stream validation on arbitrary bytes: it must never read outside the buffer (the input
 // is copied into a heap buffer of exactly its size, so AddressSanitizer sees any overread), and it
 // must agree with the plain byte-wise reading. A second run with the stored sum patched to the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The three data images as constant bytes of the program. The assembler copies each file in
    whole; the build passes the folder that holds them as an include path. The same bytes go into
    an ELF object (Linux) and a PE/COFF object (Windows); only the directives around them differ. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "images/image_set.h"
 
 #include <cstring>

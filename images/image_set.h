@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The three data images the tool carries (DATA1(M), DATA2(T), DATA3(F)), their constants, and the
 // per-run image buffers that the update procedure builds, sends and frees.

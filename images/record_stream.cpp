@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "images/record_stream.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every data image is a record stream: "P" data records (4-byte big-endian address, 4-byte
 // big-endian length of at least 1, the data), one "S" sum record with the 32-bit stream sum, and

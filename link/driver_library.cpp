@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/driver_library.h"
 
 #include "platform/dynamic_library.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The entry points of both driver libraries as the printer link sees them: the three of the
 // linked library (ImportedDriver) and the five of the library loaded by name (CDriverLibrary).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/imported_driver.h"
 
 namespace zmr {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command operations of CPrinterPort: each writes one 4-byte command through the port.
 #include "link/printer_port.h"
 #include "protocol/commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/printer_port.h"
 
 #include <algorithm>

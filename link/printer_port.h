@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // CPrinterPort: the tool's only connection to the printer. It counts the attached printers of the
 // one supported model over both driver libraries, opens the printer's two bulk pipes ("PIPE00"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/status_query.h"
 
 #include "protocol/commands.h"

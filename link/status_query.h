@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The status request, the wake command and the busy wait. They belong to CStatusQuery, which
 // keeps its own error code; a success does not reset it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual clock (the same on every OS).
 #include "platform/clock.h"
 

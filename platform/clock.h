@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Time for everything that waits: a 32-bit millisecond tick count that wraps like the system tick
 // counter (differences are taken as unsigned 32-bit numbers) and a blocking sleep.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real clock on POSIX: the monotonic clock, in milliseconds.
 #include <chrono>
 #include <thread>

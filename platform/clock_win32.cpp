@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real clock on Windows: the system tick count and Sleep.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Loading a shared library by its plain name ("ZUsbXpIf" is libZUsbXpIf.so on Linux) through the
 // system's search path, and looking up its symbols.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Synchronous transfers on the handles that the driver libraries return, as the OS's own file
 // calls do them: one call moves the whole length or fails. On POSIX the handles are entries of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // On POSIX the driver libraries register their pipes in the process's handle table.
 #include "driver_api/handle_table.h"
 #include "platform/handle_io.h"

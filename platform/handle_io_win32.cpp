@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // On Windows the driver libraries return kernel handles: the tool reads and writes them with
 // ReadFile and WriteFile, synchronously (no overlapped structure), and closes them with
 // CloseHandle. There is no table of our own in between.

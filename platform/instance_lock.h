@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A named lock that only one process of the user can hold, released by the system when the
 // holding process ends, also after a crash. On POSIX it lives in a directory that only the user

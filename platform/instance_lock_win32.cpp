@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The single-instance lock on Windows: a named mutex, created owned. The first process never
 // closes it, so the name stays taken until that process ends (the system then frees it, also
 // after a crash).

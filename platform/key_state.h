@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whether a key is held down at this moment. The window front end supplies the implementation
 // (the toolkit knows the keyboard); a front end without a keyboard uses NoKeysDown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The per-user log of update runs: one file that every run of either program appends a record to,
 // kept to a bounded size by dropping its oldest lines. Writing it is best effort: a log that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run log on Windows: %LOCALAPPDATA%\zmr470-update\zmr470-update.log.
 #include <windows.h>
 

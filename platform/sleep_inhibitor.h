@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Keeping the machine from sleeping, shutting down or going idle while the printer is in download
 // mode: on Linux a lock of the login manager (systemd-logind's Inhibit over the system bus, mode

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/sleep_inhibitor.h"
 
 #include <fcntl.h>

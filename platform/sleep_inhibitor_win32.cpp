@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keeping the machine awake on Windows: the thread's execution state asks the system not to sleep
 // while it is set. Holding a shutdown needs a window (ShutdownBlockReasonCreate), which the
 // desktop front end owns; this service covers sleep only.

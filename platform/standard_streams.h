@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The three standard streams of a process, made safe to rely on before anything else opens a file.
 namespace zmr::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Holding the requests to stop (SIGINT, SIGTERM, SIGHUP; on Windows the console's Ctrl-C, close
 // and log-off events) while a program must not be interrupted: the printer in download mode.

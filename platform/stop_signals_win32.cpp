@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Holding the console's stop requests on Windows. The system calls the control handler on a thread
 // of its own; the handler keeps the first request and answers that it was handled, so the process
 // goes on. A close, log-off or shutdown event ends the process anyway once the handler returns

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the terminal front end needs to know about its standard output.
 #include <cstddef>

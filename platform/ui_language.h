@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The language of the user's interface, chosen by gettext's rule: the locale of messages is the
 // first of LC_ALL, LC_MESSAGES and LANG that is set and not empty ("C" when none is). In the C or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The printer's fixed 4-byte commands. Only the version and status requests are answered.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The printer answers the status request with 256 bytes (type 0: both unit blocks) or 192 bytes
 // (type 1: first unit block, type 2: second unit block): 0xE4 'V' '2' and the type character,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/version_report.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The printer answers the version request with 48 bytes: '#', '.', 0x00, then the versions and
 // big-endian check sums of its three data images at fixed offsets.

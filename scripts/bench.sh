@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs every benchmark (bin/*_bench) with the `default` preset.
 # Usage: scripts/bench.sh [--smoke] [extra Google Benchmark options...]
 #   --smoke  runs each benchmark very briefly, only to show that it still works (CI).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the randomised campaign: whole updates over the strict simulated printer, each with its
 # settings and faults drawn from a seed, split over parallel processes.
 # Usage: scripts/campaign.sh [--preset default|asan] [--first S] [--jobs J] SEEDS

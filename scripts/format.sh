@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Formats every C and C++ source of the project with its .clang-format.
 # Usage: scripts/format.sh [--check]   (--check only reports files that are not formatted)
 set -euo pipefail

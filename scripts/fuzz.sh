@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets with clang (preset `fuzz`) and runs each one for a bounded time.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 30)
 # ZMR_BUILD_DIR chooses another build folder than the preset's build-fuzz/. Findings (crash-*,

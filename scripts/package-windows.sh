@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the downloads for Windows users with the mingw-w64 presets `windows` and `windows-x86`
 # and writes them to dist/:
 #   zmr470-update-<version>-win64.zip, zmr470-update-<version>-win32.zip  (the tools)

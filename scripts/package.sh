@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages zmr470-update and zmr470-update-simulator (the `package` preset,
 # installed under /usr) into build-package/packages/, and checks them: the desktop entry and the
 # AppStream metainfo with their validators, each package's files, lintian (no error allowed).

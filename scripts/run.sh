@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what running needs, builds the tool with the `user` preset and starts it against the
 # simulated printer: the desktop tool, or the terminal tool when there is no display. The first
 # start configures the build folder; later starts only build what changed.

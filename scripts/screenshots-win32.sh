@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's screenshots of the Windows desktop tool under Wine (preset `windows`, the
 # simulated printer's DLLs) on a private Xvfb with a window manager, in English and Japanese,
 # into docs/screenshots/win32-*.png. Look at them before committing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's screenshots of the desktop tool (offscreen, over the simulated printer) in
 # English and Japanese into docs/screenshots/. Look at them before committing.
 # ZMR_BUILD_DIR chooses another build folder than the preset's build/.

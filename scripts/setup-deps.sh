@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what the project needs on Debian 12 (as root or via sudo).
 # Usage: scripts/setup-deps.sh [--run | --package]
 #   (none)     everything: building, running, every test, the checks and the packages (CI)

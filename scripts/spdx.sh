@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Puts the licence's SPDX line at the top of every tracked source, CMake, script and packaging
 # file that lacks one, in the comment syntax of its type (after a "#!" line or an XML
 # declaration). Running it again changes nothing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows programs with mingw-w64: the 32-bit ones (preset `windows-x86`; compiled and
 # linked only, this machine cannot run them), then the 64-bit ones (preset `windows`), whose
 # tests run under Wine.

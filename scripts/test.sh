@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up, builds and runs every test. Usage: scripts/test.sh [default|asan]
 set -euo pipefail
 cd "$(dirname "$0")/.."

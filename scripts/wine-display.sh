@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A private X display for the Windows programs that show windows under Wine: Xvfb with a small
 # window manager (openbox, when installed), which maps Wine's windows at once instead of letting
 # Wine wait for a window manager that is not there. CTest starts and stops it as a fixture.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a Windows program of the build under Wine, in a private Wine prefix; CTest calls it for
 # every test program of the `windows` preset (CMAKE_CROSSCOMPILING_EMULATOR).
 # Usage: scripts/wine-run.sh PREFIX PROGRAM [ARGS...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The process-wide set of simulated devices behind the two driver libraries.
 //

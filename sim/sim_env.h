@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The ZMR470_SIM environment variable: a list of settings separated by spaces, for example
 //   ZMR470_SIM="listed=1 indexed=0 data1=316B20:1A2B busy=3000 printing=1 second speed=200000"

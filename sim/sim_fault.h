@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A transfer fault of the simulated printer: which transfer it hits and what happens to it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A model of one ZMR470 printer as seen from the host: the bytes written to its bulk OUT pipe
 // (PIPE00) and the replies read from its bulk IN pipe (PIPE01). It keeps its mode, its status,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The record of every transfer the simulated printers see: in memory for tests, and one line per
 // transfer (and per protocol violation) in a file for people and scripts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A protocol violation: something the host did that a real printer refuses. The simulated printer
 // records each one with its clock time and a short reason, so that a test can require a correct

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libTUsbPrIf.so over the simulated bus: lists devices and opens pipes by device path.
 #include "driver_api/driver_api.h"
 #include "sim/sim_bus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libZUsbXpIf.so over the simulated bus: opens pipes of the matching printers by index.
 #include "driver_api/driver_api.h"
 #include "sim/sim_bus.h"

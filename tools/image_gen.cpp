@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the three data images that the tool carries (data1.bin, data2.bin, data3.bin) as record
 // streams. Their contents are made up here; their layout, sizes, version records, stream sums and
 // word sums are fixed, and this program builds the bytes so that every one of them holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Control IDs of the main window, the same numbers in every windowed front end.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "update/image_download.h"
 
 #include <cstring>

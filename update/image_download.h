@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The image download's parts that need no procedure: the block transfer of one image and the
 // paced wait. CUpdateProcedure::DownloadImages and CUpdateProcedure::ReleasePrinter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "update/progress_dlg.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The logic of a progress window: range, position, percentage text, the time-based estimate and
 // when the event queue is drained. The front end's window (ProgressWindow) only shows what it is

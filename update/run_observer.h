@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a front end may learn about a run while it goes on, beyond the view: when the printer is
 // in download mode (and so must not be abandoned), each step as it ends, and the run's end. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The record of one run for the run log, built from what the procedure tells its observer: each
 // step with its time and result, download mode entered and left, the versions and check sums the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "update/run_result.h"
 
 namespace zmr {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How the last press of Download ended: the closing message and, when it was not "Success!", the
 // named reason of the step that stopped the run with what that step knew (the failing object's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "update/string_table.h"
 
 #include "update/update_view.h"

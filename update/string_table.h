@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tool's messages, captions and labels by number, in English and Japanese (UTF-8).
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every front end hands the update procedure: the services of the process it runs in.
 // The referenced objects outlive the procedure (they are the process's own, or a test's).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "update/update_procedure.h"
 
 #include "link/status_query.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The update procedure behind the Download button, with no window toolkit in it: every gate,
 // wait, message, field and release between the press and the one closing message. It holds the

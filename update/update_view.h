@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the update procedure needs from a front end: the main window's fields, its Download
 // button, message boxes and progress windows. The Qt window and the terminal implement it; so do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The version gate and the verification: what the printer's versions must be before the images
 // are sent, and what they must be afterwards. CUpdateProcedure::CheckVersion and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Texts made from what the printer reports: its version texts and check sums as shown in the
 // Before and After fields, and the refusal message that quotes them. The printer's bytes may be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Validation of each embedded image against the floor of any one-pass reader: a bare loop that
 // sums every byte of the same buffer. The counter "ratio" is validation time / sum time.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One complete successful update, from the press of Download to the closing message, against the
 // simulated printer under a virtual clock: what remains is the tool's own work (building and
 // validating the images, the block transfer, the progress logic) plus the simulated printer's.

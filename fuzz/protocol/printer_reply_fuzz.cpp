@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to every decoder of what the printer or a driver library hands over: the
 // status reply, the version reply and the device ID text. Each gets an exactly-sized heap copy, so
 // the address sanitizer sees any read past the data.

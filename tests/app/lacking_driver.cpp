@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A libZUsbXpIf.so that exports four of the five entry points the tool binds at start-up: all but
 // UsbDeviceIoControl. For the start-up tests only; every call fails.
 #include "driver_api/driver_api.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sleep inhibitor around a run, against a mock login manager on a private system bus (see
 // with_mock_logind.sh): the lock is held from the moment the printer is in download mode until its
 // release, on success and on every way a run can end after download mode.

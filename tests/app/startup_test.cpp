@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up of the desktop tool, each case in a process of its own on the offscreen platform.
 // The tool runs with ZMR470_UI_LOG=-, so it writes one line per window or message box that it
 // shows (and answers the boxes itself); a private XDG_RUNTIME_DIR keeps its single-instance lock

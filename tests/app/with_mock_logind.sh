@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a command with DBUS_SYSTEM_BUS_ADDRESS on a private bus where a mock login manager (the
 # logind template of python3-dbusmock) is started by the bus on first use. Exits 77 (skipped)
 # when dbus-daemon or the mock is missing.

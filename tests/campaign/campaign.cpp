@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A randomised campaign: whole updates over the strict simulated printer under a virtual clock,
 // each with settings, faults, force mode, language and start tick drawn from its seed, and the
 // invariants of every run checked afterwards:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/cli/cli_options.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the terminal tool as a process and checks its exit status and output.
 //
 //   cli_process_check [checks...] -- PROGRAM [ARGS...]

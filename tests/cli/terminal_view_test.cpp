@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal view driven by the core's progress logic under a virtual clock, as the update
 // procedure drives it: a time-estimated window, message changes and the closing message.
 #include "ui/cli/terminal_view.h"

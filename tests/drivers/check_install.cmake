@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the drivers component of the build in BUILD_DIR under a scratch DESTDIR and prefix, and
 # checks that the udev rule and both driver libraries arrive.
 #   cmake -DBUILD_DIR=... -DSCRATCH=... -DRULE_SOURCE=... -P check_install.cmake

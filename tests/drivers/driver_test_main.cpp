@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The emulated USB bus must exist before libusb or anything else looks at the machine's devices:
 // umockdev decides at that moment whether the process runs on it.
 #include <gtest/gtest.h>

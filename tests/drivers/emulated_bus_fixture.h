@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Printers plugged into the emulated USB bus for one test, each answered by its own SimPrinter on
 // the test's VirtualClock, and the tool's view of them: a CPrinterPort over the libusb driver

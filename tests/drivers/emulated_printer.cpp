@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "emulated_printer.h"
 
 #include <linux/usbdevice_fs.h>

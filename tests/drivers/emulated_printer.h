@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A printer on an emulated USB bus: umockdev shows the real libusb a usb_device with the printer's
 // descriptors, and answers the usbfs requests on its device node from a SimPrinter model, so that

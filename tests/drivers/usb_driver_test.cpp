@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The libusb driver libraries on the emulated bus: counting, describing and opening printers, the
 // status and version requests crossing the bus, transfers to a printer that stops answering, and
 // what closing leaves behind.

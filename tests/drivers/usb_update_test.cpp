@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole update through the libusb driver libraries: the core's procedure runs on the virtual
 // clock, and every command and image block crosses the emulated bus to the printer model.
 #include <gtest/gtest.h>

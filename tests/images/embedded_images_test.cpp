@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bytes that the program carries, checked against the images' constants without the
 // validator.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every property of the committed image files under images/data/, read from the files.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generator still writes the committed image files, byte for byte.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reads a record stream into its records and the memory they write, for checking the images'
 // properties. Deliberately separate from the validator under test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The record-stream check read literally: one byte at a time through the five states. Slow but
 // plain, it is the yardstick that the fast validator must agree with on every input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driver libraries that misbehave in ways the simulated printer does not: texts that fill their
 // whole buffer without a NUL, and devices that open only some of their channels.
 #include <gtest/gtest.h>

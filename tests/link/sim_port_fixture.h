@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A CPrinterPort on the simulated printers: the linked libTUsbPrIf and the process's
 // CDriverLibrary bound to the simulated libZUsbXpIf.so, all under one VirtualClock.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the build in BUILD_DIR under a scratch DESTDIR and prefix, first as a plain install and
 # then the simulator component, and checks what arrives and that the installed programs run.
 #   cmake -DBUILD_DIR=... -DSCRATCH=... -DGUI=0|1 -P check_install.cmake

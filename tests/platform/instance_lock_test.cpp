@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/instance_lock.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated bus through the two driver libraries' entry points, as the tool calls them.
 #include "sim/sim_bus.h"
 

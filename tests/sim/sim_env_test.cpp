@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ZMR470_SIM settings.
 #include "sim/sim_env.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated printer as a device: commands, replies, memory, record streams, faults, timing.
 #include "sim/sim_printer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Small record streams built by hand for the simulated printer's tests.
 #include <cstdint>

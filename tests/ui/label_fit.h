@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whether every text of a window is shown whole: each label's text, laid out as the label lays it
 // out, fits inside the label, and each button's text inside the button.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window and the about box: first display, the template layout in dialog units, the
 // keys and the close box, the window menu, and that no text is cut off.
 #include <QAccessible>

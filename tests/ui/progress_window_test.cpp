@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress window on its own: its template, its bar, and that every message fits.
 #include <QTest>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Takes the README's pictures of the desktop tool on the offscreen platform: the main window
 // before and after a successful update, a progress window during the download, and the message
 // boxes, over the simulated printer and a virtual clock. The offscreen platform draws no window

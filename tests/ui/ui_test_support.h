@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Shared pieces of the window tests: the real windows over the simulated printer and one
 // VirtualClock, a watcher that records every window and message box that appears (and answers

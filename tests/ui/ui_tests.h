@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window test classes; ui_tests_main.cpp runs them all in one application.
 #include <QObject>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs every window test class in one application on the offscreen platform.
 #include <QApplication>
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Presses of Download on the real windows over the simulated printer: what the windows show
 // during and after a run, the one message box, the progress windows, force mode and closing.
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A recording main window and progress windows for driving the update core without a toolkit.
 // Everything the core asks of them is kept, in order, for the tests to read back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The paced wait and the block transfer on their own, without a procedure.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One press of Download on a procedure wired to the simulated printers: the linked libTUsbPrIf,
 // the process's CDriverLibrary bound to the simulated libZUsbXpIf.so, one VirtualClock for all,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every outcome of one press of Download, end to end through the simulated printer.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>

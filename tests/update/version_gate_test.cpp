@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The accepted-versions table and its match rule.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop tool as a process of its own under Wine, over the simulated printer's DLLs. The
 // tool runs with ZMR470_UI_LOG=-: it writes one line per window and message box to standard
 // output (a pipe read here) and answers every box itself. The test presses Download by sending

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows dialogs themselves, in this process: every control of templates 102 and 103 at its
 // rectangle (dialog units mapped with MapDialogRect), the system menu's about entry and box, the
 // progress window's behaviour, and the resource string table against the core's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zmr470-update-cli.exe as a process under Windows: start-up (second instance, driver libraries
 // missing or incomplete) and the outcomes of an update against the simulated DLLs. Each case
 // starts the program with its own environment and DLL search path and checks its exit status

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 platform files and the pipes through which driver libraries of ours hand out kernel
 // handles. The transfers go through the kernel: a test here fails if the platform layer stops
 // calling ReadFile and WriteFile on the handles it is given.

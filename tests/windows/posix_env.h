@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // setenv and unsetenv for test programs built for Windows, whose C library has only _putenv_s.
 // The build includes this header first in every test program of the Windows build.

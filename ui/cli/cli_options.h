@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The terminal tool's command line (-h/--help and -V/--version, nothing else) and its exit
 // statuses.

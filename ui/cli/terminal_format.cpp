@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/cli/terminal_format.h"
 
 #include <algorithm>

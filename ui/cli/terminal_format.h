@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the terminal front end prints, as plain functions of what the core told it: the progress
 // window as one status line, the closing message and the table of the printer's versions.

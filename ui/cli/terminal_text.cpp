@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/cli/terminal_text.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text as it may go to a terminal or a log: valid UTF-8 without control characters, measured in
 // terminal columns. Version texts come from the printer and may hold any byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The update procedure's view on a terminal. The progress window becomes one status line,
 // redrawn in place on a terminal ("\r", clear to end of line) or printed as plain lines, one per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the tool's icon (a printer taking a download) into PNG files of the sizes the windows and
 // the desktop's icon theme use. The PNGs are kept in this folder; the windows' sizes are built
 // into the program through icons.qrc, and all are installed into the hicolor theme. Run this

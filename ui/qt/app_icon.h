@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tool's icon (window icon and the picture in the about box).
 #include <QIcon>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/dialog_units.h"
 
 #include <algorithm>

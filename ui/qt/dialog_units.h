@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Dialog units: every control of the windows has a fixed position and size given in units of the
 // dialog font, so the layout grows with the font as the Windows dialogs do. One horizontal unit is

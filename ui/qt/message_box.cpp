@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/message_box.h"
 
 #include "ui/qt/app_icon.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tool's message boxes: an OK button, a fixed title and a warning or information icon.
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The progress window: a small modeless window with a caption, a two-line message (control
 // 1005), a percentage (1004) and a bar (1003), placed over its owner. It shows what it is told;

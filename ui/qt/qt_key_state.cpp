@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/qt_key_state.h"
 
 #include <QCoreApplication>

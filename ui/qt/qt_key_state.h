@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The keyboard as the update procedure sees it: whether Shift and K are held at this moment.
 // Shift comes from the window system's modifier state and from the input event being handled;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/qt_translations.h"
 
 #include <QCoreApplication>

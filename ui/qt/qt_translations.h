@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Qt's own texts (the window menu's Close, the buttons of standard dialogs) in the user's
 // language, from the translations that Qt installs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/ui_log.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/update_dlg.h"
 
 #include <QApplication>

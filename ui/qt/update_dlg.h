@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: the versions the tool carries, the versions and check sums the printer
 // reported before and after the last attempt, and the Download button. It owns the update

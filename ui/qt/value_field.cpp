@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/value_field.h"
 
 #include <QAccessible>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A value field of the main window: a sunken, read-only text that keyboard users can reach with
 // Tab and that assistive technology reads as a named, read-only text ("DATA1(M) version before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/about_dlg.h"
 
 #include "ui/win32/resource.h"

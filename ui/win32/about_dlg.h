@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The about box: template 100 (icon 128, the tool's name and version, OK), modal over the main
 // window.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes zmr470-update.ico (icon 128 of the Windows tool) from the shared icon's 32x32 and 16x16
 PNGs: two 32-bit images with an alpha channel and an AND mask, as every Windows version reads them.
 Run it after ui/icons/ changes: python3 ui/win32/make_icon.py"""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Message boxes: MessageBoxW with an OK button and a fixed icon, owned by the main window (or by
 // nobody at start-up). With the UI log on, each box is written to the log as it appears and is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/progress_window.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The progress window: template 103 as a modeless dialog owned by the main window, with the
 // message (1005), the percentage (1004), the bar (1003) and a Cancel button that nothing shows.

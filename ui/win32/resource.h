@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Resource numbers of the Windows desktop tool: the dialog templates, the icon, the system-menu
 // command, the string-table entry of that command and every control ID. A plain C header, read by
 // the resource compiler and by the C++ code alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Protects a printer in download mode from the computer: while held, Windows keeps the machine
 // from sleeping (SetThreadExecutionState) and holds a shutdown or log-off with the reason

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the string table of the Windows resources (English 1033, Japanese 1041) from the table
 // the core uses, so that every text exists once in the tree. Built for and run on the build
 // machine: string_table_rc OUTPUT.rc

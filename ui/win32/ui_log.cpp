@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/ui_log.h"
 
 #include "ui/win32/windows_api.h"

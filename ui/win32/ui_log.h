@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A diagnostic aid for tests that run the program as a separate process, off by default: with
 // ZMR470_UI_LOG=<file> (or "-" for standard output) every window and message box that is shown

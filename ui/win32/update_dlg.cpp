@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/update_dlg.h"
 
 #include "ui/control_ids.h"

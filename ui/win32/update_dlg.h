@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: template 102 run as a modal dialog. It shows the versions the tool carries and
 // the versions and check sums the printer reported before and after the last attempt, adds

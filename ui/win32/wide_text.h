@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The core's texts are UTF-8; the Win32 API takes UTF-16.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/window_place.h"
 
 namespace zmr::ui {

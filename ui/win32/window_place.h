@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the dialogs appear: none of the templates gives a position, so each window is centred
 // over its owner, or on the work area of its monitor when it has none.
