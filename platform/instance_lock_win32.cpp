@@ -19,8 +19,8 @@ InstanceLock::Attempt InstanceLock::TryAcquire(std::string_view name) {
   if (!mutex) {
     // A name taken by an object of another kind, or one this user may not open, is held by
     // someone else as far as this process can tell.
-    attempt.outcome = GetLastError() == ERROR_ACCESS_DENIED ? Outcome::kHeldElsewhere
-                                                            : Outcome::kUnavailable;
+    attempt.outcome =
+        GetLastError() == ERROR_ACCESS_DENIED ? Outcome::kHeldElsewhere : Outcome::kUnavailable;
     attempt.problem = "CreateMutex failed with error " + std::to_string(GetLastError());
     return attempt;
   }

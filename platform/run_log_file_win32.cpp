@@ -17,7 +17,8 @@ std::string LocalTimeText() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   char text[64];
-  if (localtime_s(&local, &now) != 0 || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local) == 0)
+  if (localtime_s(&local, &now) != 0 ||
+      std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local) == 0)
     return "?";
   return text;
 }
