@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "platform/instance_lock.h"
+#include "platform/user_folders_posix.h"
 
 namespace zmr::platform {
 namespace {
@@ -20,18 +20,6 @@ bool IsPrivateDirectory(const std::string& dir, bool followLink) {
   struct stat info {};
   const int rc = followLink ? stat(dir.c_str(), &info) : lstat(dir.c_str(), &info);
   return rc == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077) == 0;
-}
-
-std::string HomeDirectory() {
-  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
 }
 
 // Makes `dir` as a private folder when it is missing; true when it is one now.
@@ -49,18 +37,14 @@ std::string PrivateDirectory(std::string* problem) {
   }
   // The tool's folder of the user's state ($XDG_STATE_HOME, by default ~/.local/state), made
   // step by step; only the last one must be private.
-  std::string dir;
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
-    dir = state;
-  } else {
-    const std::string home = HomeDirectory();
-    if (home.empty()) {
-      if (problem) *problem = "no private runtime directory and no home directory";
-      return {};
-    }
-    dir = home + "/.local";
-    mkdir(dir.c_str(), 0700);
-    dir += "/state";
+  std::string dir = StateDirectory();
+  if (dir.empty()) {
+    if (problem) *problem = "no private runtime directory and no home directory";
+    return {};
+  }
+  // ~/.local may be missing as well as ~/.local/state.
+  if (const size_t slash = dir.rfind('/'); slash > 0 && slash != std::string::npos) {
+    mkdir(dir.substr(0, slash).c_str(), 0700);
   }
   mkdir(dir.c_str(), 0700);
   dir += "/zmr470-update";

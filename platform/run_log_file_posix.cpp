@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,21 +11,10 @@
 #include <vector>
 
 #include "platform/run_log_file.h"
+#include "platform/user_folders_posix.h"
 
 namespace zmr::platform {
 namespace {
-
-std::string Home() {
-  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-      found->pw_dir && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
-}
 
 bool WriteAll(int fd, const char* data, size_t length) {
   while (length > 0) {
@@ -65,15 +53,8 @@ std::string LocalTimeText() {
 }
 
 std::string RunLogPath() {
-  std::string state;
-  if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && xdg[0] == '/') {
-    state = xdg;
-  } else {
-    const std::string home = Home();
-    if (home.empty()) return {};
-    state = home + "/.local/state";
-  }
-  return state + "/zmr470-update/zmr470-update.log";
+  const std::string state = StateDirectory();
+  return state.empty() ? std::string() : state + "/zmr470-update/zmr470-update.log";
 }
 
 bool AppendRunLog(const std::string& path, std::string_view record, size_t maxBytes,

@@ -37,48 +37,12 @@
 #include "platform/key_state.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_env.h"
+#include "tests/update/quiet_view.h"
 #include "update/string_table.h"
 #include "update/update_procedure.h"
 
 namespace zmr {
 namespace {
-
-// ---- A view that only counts ----
-
-class QuietWidget final : public ProgressWindow {
- public:
-  bool Create() override { return true; }
-  void Destroy() override {}
-  void SetCaption(const std::string&) override {}
-  void SetMessage(const std::string&) override {}
-  void SetBarRange(int32_t, int32_t) override {}
-  void SetBarStep(int32_t) override {}
-  int32_t SetBarPosition(int32_t position) override { return std::exchange(position_, position); }
-  std::string PercentText() const override { return percent_; }
-  void SetPercentText(const std::string& text) override { percent_ = text; }
-  void DrainEvents() override {}
-
- private:
-  int32_t position_ = 0;
-  std::string percent_;
-};
-
-class CountingView final : public UpdateView {
- public:
-  void RefreshFields(const DisplayFields&) override {}
-  void EnableDownloadButton(bool enable) override { buttonEnabled = enable; }
-  void FocusDownloadButton() override {}
-  bool IsWindowEnabled() const override { return windowEnabled; }
-  void EnableWindow(bool enable) override { windowEnabled = enable; }
-  void ShowMessage(const Message& message) override { messages.push_back(message.stringId); }
-  std::unique_ptr<ProgressWindow> MakeProgressWindow() override {
-    return std::make_unique<QuietWidget>();
-  }
-
-  std::vector<uint32_t> messages;
-  bool buttonEnabled = true;
-  bool windowEnabled = true;
-};
 
 class Keys final : public platform::KeyState {
  public:
@@ -314,7 +278,7 @@ Outcome Run(const Plan& plan, const std::string& traceFile, bool verbose) {
   VirtualClock clock(plan.startTick);
   sim::SimBus& bus = sim::SimBus::Instance();
   bus.Reset(config, clock);
-  CountingView view;
+  test::QuietView view;
   const Keys keys(plan.force);
   bool flagLeftSet = false;
   {
