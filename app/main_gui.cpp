@@ -45,15 +45,23 @@ int main(int argc, char** argv) {
   }
 
   if (!startup.lockProblem.empty())
-    std::fprintf(stderr, "zmr470-update: %s\n", startup.lockProblem.c_str());
+    std::fprintf(stderr, "zmr470-update: %s\n", zmr::LockNotice(startup, language).c_str());
+  const std::string usbTimeout = zmr::UsbTimeoutNotice(startup.usbTimeout, language);
+  if (!usbTimeout.empty()) std::fprintf(stderr, "zmr470-update: %s\n", usbTimeout.c_str());
 
-  // While the printer is in download mode, SIGINT, SIGTERM and SIGHUP wait for its release; one
-  // that came ends the tool once the run has shown its closing message.
+  // From just before the enter-download-mode command until the release, SIGINT, SIGTERM, SIGHUP
+  // and SIGQUIT wait; one that came ends the tool once the run has shown its closing message.
   zmr::RunGuard guard(zmr::SystemClock(),
                       {"zmr470-update", language, {}, zmr::platform::RunLogPath()});
   zmr::AddProgramHeader(guard, "zmr470-update", zmr::LinkedImportedDriver(),
                         zmr::TheDriverLibrary());
-  if (!startup.lockProblem.empty()) guard.AddHeaderLine(startup.lockProblem);
+  // The run log is written in English, whatever the user's language.
+  if (!startup.lockProblem.empty())
+    guard.AddHeaderLine(zmr::LockNotice(startup, zmr::platform::Language::English));
+  if (!usbTimeout.empty()) {
+    guard.AddHeaderLine(
+        zmr::UsbTimeoutNotice(startup.usbTimeout, zmr::platform::Language::English));
+  }
 
   zmr::ui::QtKeyState keys;
   zmr::ui::CUpdateDlg window({zmr::SystemClock(), keys, zmr::LinkedImportedDriver(),

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "app/run_guard.h"
 
+#include <cstdio>
+
 #include "images/image_set.h"
 #include "platform/dynamic_library.h"
 #include "platform/run_log_file.h"
+#include "update/run_reasons.h"
+#include "update/string_table.h"
+#include "update/version_text.h"
 
 namespace zmr {
 namespace {
@@ -25,6 +30,8 @@ std::string SignalName(int signal) {
       return "SIGHUP";
     case 2:
       return "SIGINT";
+    case 3:
+      return "SIGQUIT";
     case 15:
       return "SIGTERM";
     default:
@@ -32,7 +39,24 @@ std::string SignalName(int signal) {
   }
 }
 
+// A text for standard error with no control character in it (a path may hold anything).
+std::string ForTerminal(std::string text) {
+  for (char& c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = '?';
+  }
+  return text;
+}
+
 }  // namespace
+
+std::string UsbTimeoutNotice(const driver_api::UsbTimeoutSetting& setting,
+                             platform::Language language) {
+  if (!setting.invalid || setting.name == nullptr) return {};
+  // The value as it was set, escaped: the environment may hold any byte.
+  return std::string(setting.name) + "=\"" + EscapedText(setting.text) + "\" " +
+         LoadString(IDS_USB_TIMEOUT_INVALID, language);
+}
 
 void AddProgramHeader(RunGuard& guard, const std::string& program, const ImportedDriver& imported,
                       const CDriverLibrary& loaded) {
@@ -41,16 +65,12 @@ void AddProgramHeader(RunGuard& guard, const std::string& program, const Importe
     const std::string path = platform::DynamicLibrary::PathOf(entry);
     return path.empty() ? std::string("(not loaded)") : path;
   };
-  guard.AddHeaderLine("driver libTUsbPrIf (linked): " +
-                      from(reinterpret_cast<const void*>(imported.UsbGetDeviceNum)));
-  guard.AddHeaderLine("driver libZUsbXpIf (loaded by name): " +
-                      from(reinterpret_cast<const void*>(loaded.SetVenderID)));
+  guard.AddHeaderLine("driver libTUsbPrIf (linked): " + from(imported.UsbGetDeviceNum.Address()));
+  guard.AddHeaderLine("driver libZUsbXpIf (loaded by name): " + from(loaded.SetVenderID.Address()));
 }
 
-const char* InhibitorWhy(platform::Language language) {
-  return language == platform::Language::Japanese
-             ? "プリンターを更新しています。コンピューターの電源を切らないでください。"
-             : "Updating the printer. Do not turn off the computer.";
+std::string InhibitorWhy(platform::Language language) {
+  return LoadString(IDS_SHUTDOWN_REASON, language);
 }
 
 RunGuard::RunGuard(Clock& clock, Options options)
@@ -66,14 +86,68 @@ void RunGuard::SetRemaining(uint32_t ms) {
   endTick_ = clock_.TickCount() + ms;
 }
 
-void RunGuard::OnRunStarted(bool force) {
-  record_.Clear();
-  heldSignal_ = 0;
-  record_.OnRunStarted(force);
+void RunGuard::SayLogProblem(const std::string& problem) {
+  if (logProblemSaid_) return;
+  logProblemSaid_ = true;
+  const std::string line = options_.program + ": " +
+                           LoadString(IDS_RUN_LOG_NOT_WRITTEN, options_.language) + " " +
+                           ForTerminal(problem) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
 }
 
-void RunGuard::OnDownloadModeEntered() {
-  record_.OnDownloadModeEntered();
+void RunGuard::OpenLog() {
+  log_.reset();
+  if (options_.logPath.empty()) return;
+  platform::RunLogFile::Opened opened = platform::RunLogFile::Open(options_.logPath, clock_);
+  if (!opened.log) {
+    SayLogProblem(opened.problem);
+    return;
+  }
+  log_ = std::move(opened.log);
+  bool first = true;
+  for (size_t at = 0; at < header_.size();) {
+    const size_t nl = header_.find('\n', at);
+    const std::string line = header_.substr(at, nl - at);
+    if (!log_->AppendLine((first ? RunRecord::kStartMark : "") + line)) break;
+    first = false;
+    at = nl + 1;
+  }
+  const std::string previous = RunRecord::UnfinishedRecord(opened.tail);
+  if (!previous.empty()) {
+    record_.Note("the previous record (" +
+                 previous.substr(std::string(RunRecord::kStartMark).size()) +
+                 ") has no outcome: that run was cut short (killed, crashed or lost power)");
+  }
+}
+
+void RunGuard::Flush() {
+  const std::string& text = record_.Text();
+  while (flushed_ < text.size()) {
+    const size_t nl = text.find('\n', flushed_);
+    if (nl == std::string::npos) return;
+    const std::string line = text.substr(flushed_, nl - flushed_);
+    flushed_ = nl + 1;
+    if (log_ && !log_->AppendLine(line)) {
+      SayLogProblem(log_->Problem());
+      log_.reset();
+    }
+  }
+}
+
+void RunGuard::OnRunStarted(bool force) {
+  record_.Clear();
+  flushed_ = 0;
+  heldSignal_ = 0;
+  logProblemSaid_ = false;
+  writtenLog_.clear();
+  record_.OnRunStarted(force);
+  OpenLog();
+  Flush();
+}
+
+void RunGuard::OnEnteringDownloadMode() {
+  // From before the command: the printer may be in download mode as soon as it has gone out.
   SetRemaining(5000 + 100 + 1500 + DownloadMs(0) + kAfterDownloadMs);
   hold_ = platform::StopSignalHold::Begin([this](int signal) {
     if (!options_.onHeldSignal) return;
@@ -82,18 +156,29 @@ void RunGuard::OnDownloadModeEntered() {
     const uint32_t seconds = static_cast<int32_t>(left) > 0 ? (left + 999) / 1000 : 1;
     options_.onHeldSignal(signal, seconds);
   });
-  record_.Note(hold_ ? "stop requests held until the release"
-                     : "stop requests cannot be held: an interruption would leave the printer in "
-                       "download mode");
   std::string problem;
   inhibitor_ =
       platform::SleepInhibitor::Take(kInhibitorWho, InhibitorWhy(options_.language), &problem);
+  record_.Note(hold_ ? "stop requests held until the release"
+                     : "stop requests cannot be held: an interruption would leave the printer in "
+                       "download mode");
   record_.Note(inhibitor_ ? "sleep, shutdown and idle inhibited"
                           : "sleep and shutdown not inhibited: " + problem);
+  Flush();
 }
 
-void RunGuard::OnReleased(bool leaveSent) {
-  record_.OnReleased(leaveSent);
+void RunGuard::OnDownloadModeEntered() {
+  record_.OnDownloadModeEntered();
+  SetRemaining(5000 + 100 + 1500 + DownloadMs(0) + kAfterDownloadMs);
+  Flush();
+}
+
+void RunGuard::OnDownloadModeNotEntered() {
+  EndHold();
+  Flush();
+}
+
+void RunGuard::EndHold() {
   if (inhibitor_) {
     inhibitor_.reset();
     record_.Note("sleep and shutdown inhibitor released");
@@ -107,32 +192,42 @@ void RunGuard::OnReleased(bool leaveSent) {
   }
 }
 
+void RunGuard::OnReleased(bool leaveSent) {
+  record_.OnReleased(leaveSent);
+  EndHold();
+  Flush();
+}
+
 void RunGuard::OnStep(const StepRecord& step) {
   record_.OnStep(step);
   const std::string& name = step.step;
-  if (name == "SwitchToDownloadMode") {
+  const auto is = [&name](RunStep s) { return name == Name(s); };
+  if (is(RunStep::kSwitchToDownloadMode)) {
     SetRemaining(100 + 1500 + DownloadMs(0) + kAfterDownloadMs);
-  } else if (name == "Reopen") {
+  } else if (is(RunStep::kReopen)) {
     SetRemaining(1500 + DownloadMs(0) + kAfterDownloadMs);
-  } else if (name == "CheckVersion" || name == "BuildImages") {
+  } else if (is(RunStep::kCheckVersion) || is(RunStep::kBuildImages)) {
     SetRemaining(DownloadMs(0) + kAfterDownloadMs);
-  } else if (name == "VerifyVersions") {
+  } else if (is(RunStep::kVerifyVersions)) {
     SetRemaining(2000 + 500);
   } else {
     for (int i = 0; i < kImageCount; ++i) {
-      if (name == std::string("DownloadImages ") + kImages[i].label) {
+      if (name == std::string(Name(RunStep::kDownloadImages)) + " " + kImages[i].label) {
         SetRemaining(DownloadMs(i + 1) + kAfterDownloadMs);
       }
     }
   }
+  Flush();
 }
 
 void RunGuard::OnRunEnded(const RunResult& result, const DisplayFields& fields) {
   record_.OnRunEnded(result, fields);
-  writtenLog_.clear();
-  if (options_.logPath.empty()) return;
-  const std::string text = "== " + header_ + record_.Text() + "\n";
-  if (platform::AppendRunLog(options_.logPath, text)) writtenLog_ = options_.logPath;
+  Flush();
+  if (log_) {
+    // A blank line between records, as the log has always had.
+    if (log_->AppendLine("")) writtenLog_ = options_.logPath;
+    log_.reset();
+  }
 }
 
 }  // namespace zmr

@@ -4,17 +4,7 @@
 #
 # A process start under Wine costs up to a few seconds, so each test program is one CTest test
 # (no discovery of cases), and one persistent wineserver serves the whole run (fixture `wine`).
-if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
-  message(FATAL_ERROR "GoogleTest sources not found in /usr/src/googletest (package googletest)")
-endif()
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-# GoogleTest's own code is built with its own flags, not with our warnings as errors.
-foreach(target gtest gtest_main gmock gmock_main)
-  set_property(TARGET ${target} PROPERTY COMPILE_OPTIONS "")
-endforeach()
-
+include(${CMAKE_CURRENT_LIST_DIR}/GoogleTestSources.cmake)
 include(GoogleTest)
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)

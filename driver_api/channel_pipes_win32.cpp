@@ -58,7 +58,7 @@ class Server {
     return *server;
   }
 
-  Handle Register(std::unique_ptr<Channel> channel);
+  ChannelHandle Register(std::unique_ptr<Channel> channel);
   size_t OpenCount();
 
  private:
@@ -105,7 +105,7 @@ bool Finish(HANDLE file, OVERLAPPED& overlapped, HANDLE stop, BOOL started, DWOR
   return true;
 }
 
-Handle Server::Register(std::unique_ptr<Channel> channel) {
+ChannelHandle Server::Register(std::unique_ptr<Channel> channel) {
   Release([this] {
     std::lock_guard lock(mutex_);
     return CollectClosedLocked();
@@ -142,7 +142,7 @@ Handle Server::Register(std::unique_ptr<Channel> channel) {
   served.stop = stop;
   served.opener = GetCurrentThreadId();
   served.thread = std::thread(&Server::Serve, this, &served);
-  return reinterpret_cast<Handle>(client);
+  return reinterpret_cast<ChannelHandle>(client);
 }
 
 size_t Server::OpenCount() {
@@ -287,7 +287,7 @@ void Server::PushReplies() {
 }  // namespace
 
 // The library's only exports.
-__declspec(dllexport) Handle RegisterChannel(std::unique_ptr<Channel> channel) {
+__declspec(dllexport) ChannelHandle RegisterChannel(std::unique_ptr<Channel> channel) {
   if (!channel) return kInvalidHandle;
   return Server::Instance().Register(std::move(channel));
 }

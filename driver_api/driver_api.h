@@ -40,9 +40,11 @@ extern "C" {
 #define ZMR_DRIVER_EXPORT
 #endif
 
-/* The calling convention of every entry point. The maker documents none; 64-bit Windows has only
- * one. For 32-bit Windows the libraries are taken to use the system's own (WINAPI, __stdcall:
- * the callee removes its arguments), with undecorated export names. */
+/* The calling convention of the entry points of our own libraries (the simulated printer's). The
+ * maker documents none for its libraries; 64-bit x86 has only one. On 32-bit Windows ours use the
+ * system's own (WINAPI, __stdcall: the callee removes its arguments) and export plain names, as
+ * the maker's do. The tool assumes neither convention there: it calls every entry point through
+ * a thunk that works with both (link/driver_entry.h). */
 #if defined(_WIN32) && defined(__i386__)
 #define ZMR_DRIVER_CALL __stdcall
 #else

@@ -9,8 +9,8 @@ namespace {
 
 struct Table {
   std::mutex mutex;
-  std::unordered_map<Handle, std::shared_ptr<Channel>> channels;
-  Handle next = 0x100;
+  std::unordered_map<ChannelHandle, std::shared_ptr<Channel>> channels;
+  ChannelHandle next = 0x100;
 };
 
 Table& TheTable() {
@@ -18,7 +18,7 @@ Table& TheTable() {
   return table;
 }
 
-std::shared_ptr<Channel> Find(Handle handle) {
+std::shared_ptr<Channel> Find(ChannelHandle handle) {
   Table& table = TheTable();
   std::lock_guard lock(table.mutex);
   const auto it = table.channels.find(handle);
@@ -27,15 +27,15 @@ std::shared_ptr<Channel> Find(Handle handle) {
 
 }  // namespace
 
-Handle RegisterChannel(std::unique_ptr<Channel> channel) {
+ChannelHandle RegisterChannel(std::unique_ptr<Channel> channel) {
   Table& table = TheTable();
   std::lock_guard lock(table.mutex);
-  const Handle handle = table.next++;
+  const ChannelHandle handle = table.next++;
   table.channels.emplace(handle, std::shared_ptr<Channel>(std::move(channel)));
   return handle;
 }
 
-bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done) {
+bool ReadHandle(ChannelHandle handle, void* buffer, uint32_t length, uint32_t* done) {
   uint32_t moved = 0;
   bool ok = false;
   // The transfer runs outside the table's lock: a slow device must not block other handles.
@@ -45,7 +45,7 @@ bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done) {
   return ok;
 }
 
-bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* done) {
+bool WriteHandle(ChannelHandle handle, const void* buffer, uint32_t length, uint32_t* done) {
   uint32_t moved = 0;
   bool ok = false;
   if (auto channel = Find(handle)) {
@@ -56,7 +56,7 @@ bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* d
   return ok;
 }
 
-bool CloseHandle(Handle handle) {
+bool CloseHandle(ChannelHandle handle) {
   std::shared_ptr<Channel> channel;
   {
     Table& table = TheTable();

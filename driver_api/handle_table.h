@@ -14,8 +14,11 @@
 
 namespace zmr::driver_api {
 
-using Handle = intptr_t;
-inline constexpr Handle kInvalidHandle = -1;
+// The handle under which a registered channel is known: what a driver library returns from its
+// open calls, for the tool to read, write and close.
+using ChannelHandle = intptr_t;
+// The handle that means "not opened" (ZMR_INVALID_HANDLE of the driver contract).
+inline constexpr ChannelHandle kInvalidHandle = -1;
 
 // One open pipe of a device. Both transfers are synchronous: they return when the transfer is
 // over. `done` receives the number of bytes moved, also when the transfer failed part-way.
@@ -50,15 +53,15 @@ class InertChannel : public Channel {
 };
 
 // Takes ownership of the channel and returns its new handle (never kInvalidHandle or 0).
-Handle RegisterChannel(std::unique_ptr<Channel> channel);
+ChannelHandle RegisterChannel(std::unique_ptr<Channel> channel);
 
 // Like the OS calls: false on an unknown handle or a failed transfer; *done (when given) holds
 // the bytes moved, 0 for an unknown handle.
-bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done);
-bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* done);
+bool ReadHandle(ChannelHandle handle, void* buffer, uint32_t length, uint32_t* done);
+bool WriteHandle(ChannelHandle handle, const void* buffer, uint32_t length, uint32_t* done);
 
 // Removes the handle and destroys its channel; false for an unknown handle.
-bool CloseHandle(Handle handle);
+bool CloseHandle(ChannelHandle handle);
 
 // Handles registered and not yet closed (on Windows: whose end the caller still holds).
 size_t OpenHandleCount();

@@ -36,6 +36,7 @@ class BulkChannel final : public driver_api::Channel {
   bool Transfer(uint8_t* buffer, uint32_t length, uint32_t& done) {
     if ((buffer == nullptr && length != 0) || length > static_cast<uint32_t>(INT_MAX)) return false;
     const uint8_t endpoint = device_->Endpoint(pipe_);
+    const uint32_t start = TraceClock();
     int transferred = 0;
     const int result =
         libusb_bulk_transfer(device_->Handle(), endpoint, buffer, static_cast<int>(length),
@@ -45,7 +46,7 @@ class BulkChannel final : public driver_api::Channel {
     // A halted endpoint stays halted until cleared; clear it so that the printer can be talked
     // to again once the caller has dealt with the failure.
     if (result == LIBUSB_ERROR_PIPE) libusb_clear_halt(device_->Handle(), endpoint);
-    TraceTransfer(pipe_, length, buffer, done, result);
+    TraceTransfer(pipe_, length, buffer, done, result, start);
     return result == LIBUSB_SUCCESS;
   }
 
@@ -71,10 +72,13 @@ void DrainInPipe(OpenDevice& device) {
   uint8_t buffer[512];
   for (int i = 0; i < kDrainReads; ++i) {
     int transferred = 0;
+    const uint32_t start = TraceClock();
     const int result = libusb_bulk_transfer(device.Handle(), device.Endpoint(Pipe::kIn), buffer,
                                             sizeof buffer, &transferred, kDrainTimeoutMs);
     if (transferred > 0) {
-      TraceTransfer(Pipe::kIn, sizeof buffer, buffer, static_cast<uint32_t>(transferred), result);
+      TraceDrained(sizeof buffer, buffer,
+                   std::min(static_cast<uint32_t>(transferred), uint32_t{sizeof buffer}), result,
+                   start);
     }
     if (result == LIBUSB_ERROR_PIPE) libusb_clear_halt(device.Handle(), device.Endpoint(Pipe::kIn));
     if (result != LIBUSB_SUCCESS || transferred == 0) return;
@@ -83,14 +87,14 @@ void DrainInPipe(OpenDevice& device) {
 
 }  // namespace
 
-driver_api::Handle OpenPipe(libusb_device* device, Pipe pipe) {
+driver_api::ChannelHandle OpenPipe(libusb_device* device, Pipe pipe) {
   auto open = ShareOpenDevice(device);
   if (!open || open->Endpoint(pipe) == 0) return driver_api::kInvalidHandle;
   if (pipe == Pipe::kIn) DrainInPipe(*open);
   return driver_api::RegisterChannel(std::make_unique<BulkChannel>(std::move(open), pipe));
 }
 
-driver_api::Handle OpenControl(libusb_device* device) {
+driver_api::ChannelHandle OpenControl(libusb_device* device) {
   auto open = ShareOpenDevice(device);
   if (!open) return driver_api::kInvalidHandle;
   return driver_api::RegisterChannel(std::make_unique<ControlChannel>(std::move(open)));

@@ -10,10 +10,10 @@ namespace zmr::drivers {
 
 // Registers a channel for `pipe` of the device; kInvalidHandle when the device does not open or
 // its interface lacks that endpoint.
-driver_api::Handle OpenPipe(libusb_device* device, Pipe pipe);
+driver_api::ChannelHandle OpenPipe(libusb_device* device, Pipe pipe);
 
 // Registers a control channel: it holds the device open like a pipe does, and refuses every
 // transfer.
-driver_api::Handle OpenControl(libusb_device* device);
+driver_api::ChannelHandle OpenControl(libusb_device* device);
 
 }  // namespace zmr::drivers

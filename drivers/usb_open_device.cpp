@@ -92,14 +92,8 @@ bool ParsePipeName(const char* name, Pipe& pipe) {
 }
 
 unsigned TransferTimeoutMs() {
-  const char* text = std::getenv("ZMR470_USB_TIMEOUT_MS");
-  // The name this setting had before it took the project's prefix still works.
-  if (text == nullptr || *text == '\0') text = std::getenv("ZMR_USB_TIMEOUT_MS");
-  if (text == nullptr || *text == '\0') return kDefaultTransferTimeoutMs;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(text, &end, 10);
-  if (*end != '\0' || value < 1 || value > 600000) return kDefaultTransferTimeoutMs;
-  return static_cast<unsigned>(value);
+  // A value that is not usable leaves the default; the program says so.
+  return driver_api::UsbTimeoutFromEnvironment().ms;
 }
 
 OpenDevice::OpenDevice(libusb_device_handle* handle, int interfaceNumber, uint8_t outEndpoint,

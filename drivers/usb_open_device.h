@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "driver_api/usb_timeout.h"
+
 namespace zmr::drivers {
 
 enum class Pipe { kOut, kIn };  // "PIPE00" host to printer, "PIPE01" printer to host
@@ -22,7 +24,7 @@ bool ParsePipeName(const char* name, Pipe& pipe);
 // it writes its memory, and still fails a dead printer within seconds instead of hanging the tool.
 // ZMR470_USB_TIMEOUT_MS (1 to 600000) overrides it for devices opened afterwards; the older name
 // ZMR_USB_TIMEOUT_MS is still read when the new one is not set (deprecated).
-inline constexpr unsigned kDefaultTransferTimeoutMs = 5000;
+inline constexpr unsigned kDefaultTransferTimeoutMs = driver_api::kDefaultUsbTimeoutMs;
 unsigned TransferTimeoutMs();
 
 class OpenDevice {

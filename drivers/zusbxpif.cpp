@@ -2,14 +2,17 @@
 // libZUsbXpIf.so over libusb: remembers the vendor and product IDs it is told and opens the
 // device with a given index among the matching ones (in the order of their places on the bus).
 // It serves the devices that libTUsbPrIf does not list: those without a printer-class interface.
+// Each open and its answer go into a trace that is a recording (usb_trace.h).
 #include <algorithm>
 #include <mutex>
 #include <vector>
 
 #include "driver_api/driver_api.h"
+#include "driver_api/trace_format.h"
 #include "drivers/usb_channel.h"
 #include "drivers/usb_context.h"
 #include "drivers/usb_device_list.h"
+#include "drivers/usb_trace.h"
 
 using namespace zmr::drivers;
 
@@ -78,14 +81,22 @@ int SetProductID(const uint16_t* productIds, int count) {
 }
 
 intptr_t UsbOpenCont(int index, int /*reserved*/) {
-  return WithMatchingDevice(index, [](libusb_device* device) { return OpenControl(device); });
+  const intptr_t handle =
+      WithMatchingDevice(index, [](libusb_device* device) { return OpenControl(device); });
+  TraceCall(zmr::trace::ControlLine(index, handle != zmr::driver_api::kInvalidHandle));
+  return handle;
 }
 
 intptr_t UsbOpenBulk(const char* pipeName, int index) {
   Pipe pipe;
-  if (!ParsePipeName(pipeName, pipe)) return zmr::driver_api::kInvalidHandle;
-  return WithMatchingDevice(index,
-                            [pipe](libusb_device* device) { return OpenPipe(device, pipe); });
+  const intptr_t handle =
+      ParsePipeName(pipeName, pipe)
+          ? WithMatchingDevice(index,
+                               [pipe](libusb_device* device) { return OpenPipe(device, pipe); })
+          : zmr::driver_api::kInvalidHandle;
+  TraceCall(
+      zmr::trace::OpenByIndexLine(pipeName, index, handle != zmr::driver_api::kInvalidHandle));
+  return handle;
 }
 
 int UsbDeviceIoControl(intptr_t /*handle*/, uint32_t /*code*/, const void* /*in*/,

@@ -2,10 +2,12 @@
 #pragma once
 // The entry points of both driver libraries as the printer link sees them: the three of the
 // linked library (ImportedDriver) and the five of the library loaded by name (CDriverLibrary).
-// Any entry point may be absent (null); every caller tests for that first.
+// Any entry point may be absent (null); every caller tests for that first. Each is a DriverEntry
+// (link/driver_entry.h), which calls it the same way whatever convention the library uses.
 #include <memory>
 
 #include "driver_api/driver_api.h"
+#include "link/driver_entry.h"
 
 namespace zmr {
 namespace platform {
@@ -15,9 +17,9 @@ class DynamicLibrary;
 // The entry points of libTUsbPrIf.so. LinkedImportedDriver() (link/imported_driver.h) gives the
 // ones the program was linked with; tests may pass their own.
 struct ImportedDriver {
-  UsbGetDeviceNumFn UsbGetDeviceNum = nullptr;
-  UsbGetDeviceInfoFn UsbGetDeviceInfo = nullptr;
-  UsbOpenBulk3Fn UsbOpenBulk3 = nullptr;
+  DriverEntry<UsbGetDeviceNumFn> UsbGetDeviceNum;
+  DriverEntry<UsbGetDeviceInfoFn> UsbGetDeviceInfo;
+  DriverEntry<UsbOpenBulk3Fn> UsbOpenBulk3;
 };
 
 // Holder of the library loaded by name and its five entry points. The process has one
@@ -39,11 +41,11 @@ class CDriverLibrary {
   bool Bind(const char* name = kLibraryName);
   bool IsLoaded() const { return module_ != nullptr; }
 
-  SetVenderIDFn SetVenderID = nullptr;
-  SetProductIDFn SetProductID = nullptr;
-  UsbOpenContFn UsbOpenCont = nullptr;
-  UsbOpenBulkFn UsbOpenBulk = nullptr;
-  UsbDeviceIoControlFn UsbDeviceIoControl = nullptr;
+  DriverEntry<SetVenderIDFn> SetVenderID;
+  DriverEntry<SetProductIDFn> SetProductID;
+  DriverEntry<UsbOpenContFn> UsbOpenCont;
+  DriverEntry<UsbOpenBulkFn> UsbOpenBulk;
+  DriverEntry<UsbDeviceIoControlFn> UsbDeviceIoControl;
 
  private:
   std::unique_ptr<platform::DynamicLibrary> module_;

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "protocol/device_id.h"
+
 namespace zmr {
 namespace {
 
@@ -21,42 +23,8 @@ size_t BoundedLength(const char* text, size_t size) {
   return nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : size;
 }
 
-char ToUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Reads `literal` at text[pos]; moves pos past it.
-bool Expect(const char* text, size_t length, size_t& pos, const char* literal) {
-  const size_t n = std::strlen(literal);
-  if (length - pos < n || std::memcmp(text + pos, literal, n) != 0) return false;
-  pos += n;
-  return true;
-}
-
-// Reads 1 to 4 hexadecimal digits at text[pos]; moves pos past them.
-bool ReadHex16(const char* text, size_t length, size_t& pos, uint16_t& value) {
-  unsigned result = 0;
-  size_t digits = 0;
-  while (digits < 4 && pos < length) {
-    const int digit = HexValue(text[pos]);
-    if (digit < 0) break;
-    result = result * 16 + static_cast<unsigned>(digit);
-    ++pos;
-    ++digits;
-  }
-  if (digits == 0) return false;
-  value = static_cast<uint16_t>(result);
-  return true;
-}
-
 // Closes an open handle and marks it closed.
-void CloseIfOpen(platform::Handle& handle) {
+void CloseIfOpen(platform::DriverHandle& handle) {
   if (handle != platform::kInvalidHandle) platform::CloseHandle(handle);
   handle = platform::kInvalidHandle;
 }
@@ -123,11 +91,11 @@ int CPrinterPort::CountOpenablePrinters() {
   int index = 0;
   for (; index < kMaxDevices; ++index) {
     // Every probe makes all three calls, so that a half-open device leaves nothing behind.
-    platform::Handle control =
+    platform::DriverHandle control =
         loaded_.UsbOpenCont ? loaded_.UsbOpenCont(index, 0) : platform::kInvalidHandle;
-    platform::Handle out =
+    platform::DriverHandle out =
         loaded_.UsbOpenBulk ? loaded_.UsbOpenBulk(kWritePipeName, index) : platform::kInvalidHandle;
-    platform::Handle in =
+    platform::DriverHandle in =
         loaded_.UsbOpenBulk ? loaded_.UsbOpenBulk(kReadPipeName, index) : platform::kInvalidHandle;
     const bool opened = control != platform::kInvalidHandle && out != platform::kInvalidHandle &&
                         in != platform::kInvalidHandle;
@@ -141,11 +109,11 @@ int CPrinterPort::CountOpenablePrinters() {
 
 int CPrinterPort::Open() {
   if (OpenByPipeName()) {
-    driverPath_ = 0;
+    driverPath_ = DriverPath::kByIndex;
     return 1;
   }
   if (OpenByDevicePath()) {
-    driverPath_ = 1;
+    driverPath_ = DriverPath::kByDevicePath;
     return 1;
   }
   return 0;
@@ -209,32 +177,6 @@ bool CPrinterPort::FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t 
   return found;
 }
 
-bool CPrinterPort::ParseDeviceId(const char* text, size_t size, uint16_t ids[2]) {
-  if (!text || !ids) return false;
-  // Upper-cased copy of at most one driver text buffer, parsed only within its length.
-  TextBuffer work{};
-  const size_t length = BoundedLength(text, std::min(size, work.size()));
-  if (length == 0) return false;
-  std::transform(text, text + length, work.begin(), ToUpper);
-
-  static constexpr char kPrefix[] = "USB\\";
-  const char* begin = work.data();
-  const char* end = begin + length;
-  const char* found = std::search(begin, end, kPrefix, kPrefix + sizeof(kPrefix) - 1);
-  if (found == end) return false;
-
-  size_t pos = static_cast<size_t>(found - begin);
-  uint16_t vendor = 0;
-  uint16_t product = 0;
-  if (!Expect(begin, length, pos, "USB\\VID_") || !ReadHex16(begin, length, pos, vendor) ||
-      !Expect(begin, length, pos, "&PID_") || !ReadHex16(begin, length, pos, product)) {
-    return false;
-  }
-  ids[0] = vendor;
-  ids[1] = product;
-  return true;
-}
-
 void CPrinterPort::ClearDevicePath() {
   std::memset(devicePath_, 0, sizeof(devicePath_));
 }
@@ -276,7 +218,7 @@ uint32_t CPrinterPort::Write(const void* buffer, uint32_t length) {
 }
 
 template <typename Move>
-uint32_t CPrinterPort::Transfer(platform::Handle pipe, uint32_t length, Move move) {
+uint32_t CPrinterPort::Transfer(platform::DriverHandle pipe, uint32_t length, Move move) {
   if (pipe == platform::kInvalidHandle) {
     errorCode_ = PortError::kNotOpen;
     return 0;

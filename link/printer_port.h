@@ -25,6 +25,12 @@ enum class PortError : int {
 };
 const char* Name(PortError error);  // "NotOpen", ...
 
+// Which driver library the last successful Open went through; the numbers are the system's.
+enum class DriverPath : int {
+  kByIndex = 0,       // libZUsbXpIf: the pipes of device index 0, opened by pipe name
+  kByDevicePath = 1,  // libTUsbPrIf: the pipes of the listed device's path
+};
+
 class CPrinterPort {
  public:
   // Pipe numbers for IsPipeOpen.
@@ -50,14 +56,11 @@ class CPrinterPort {
   [[nodiscard]] int CountOpenablePrinters();  // consecutive indexes from 0 that libZUsbXpIf opens;
                                               // no handle stays open
   [[nodiscard]] int Open();                   // OpenByPipeName, else OpenByDevicePath
-  [[nodiscard]] int OpenByPipeName();         // libZUsbXpIf path (driver path 0)
-  [[nodiscard]] int OpenByDevicePath();       // libTUsbPrIf path (driver path 1)
+  [[nodiscard]] int OpenByPipeName();         // libZUsbXpIf path (DriverPath::kByIndex)
+  [[nodiscard]] int OpenByDevicePath();       // libTUsbPrIf path (DriverPath::kByDevicePath)
   // At the first listed device whose IDs equal ids[0] (vendor), ids[1] (product): copies its path
   // (at most 255 characters, always NUL-terminated, zero-filled) into dest and gives true.
   [[nodiscard]] bool FindDevicePath(char (&dest)[kDevicePathSize], const uint16_t ids[2]);
-  // Reads "USB\VID_xxxx&PID_xxxx" (case-insensitive, 1 to 4 hex digits each) from a text of at
-  // most `size` bytes that need not be terminated. True when both IDs were read.
-  [[nodiscard]] static bool ParseDeviceId(const char* text, size_t size, uint16_t ids[2]);
   void ClearDevicePath();
   int Close();       // write pipe, read pipe and the third handle; always 1
   int ClosePipes();  // write pipe and read pipe; always 1
@@ -76,7 +79,8 @@ class CPrinterPort {
 
   // --- State ---
   PortError ErrorCode() const { return errorCode_; }
-  int DriverPath() const { return driverPath_; }
+  // As the last successful Open left it; kByIndex before the first.
+  zmr::DriverPath DriverPath() const { return driverPath_; }
   const char* DevicePath() const { return devicePath_; }
   uint16_t VendorId() const { return ids_[0]; }
   uint16_t ProductId() const { return ids_[1]; }
@@ -93,17 +97,17 @@ class CPrinterPort {
   int FinishOpen();
   // One read or write on `pipe` through `move`, with the sticky error code's rule.
   template <typename Move>
-  uint32_t Transfer(platform::Handle pipe, uint32_t length, Move move);
+  uint32_t Transfer(platform::DriverHandle pipe, uint32_t length, Move move);
 
   const ImportedDriver& imported_;
   const CDriverLibrary& loaded_;
   Clock& clock_;
   PortError errorCode_ = PortError::kNone;
-  platform::Handle writePipe_ = platform::kInvalidHandle;
-  platform::Handle readPipe_ = platform::kInvalidHandle;
-  platform::Handle thirdHandle_ = platform::kInvalidHandle;
+  platform::DriverHandle writePipe_ = platform::kInvalidHandle;
+  platform::DriverHandle readPipe_ = platform::kInvalidHandle;
+  platform::DriverHandle thirdHandle_ = platform::kInvalidHandle;
   uint16_t ids_[2] = {kDefaultVendorId, kDefaultProductId};  // (vendor, product)
-  int driverPath_ = 0;
+  zmr::DriverPath driverPath_ = zmr::DriverPath::kByIndex;
   char devicePath_[kDevicePathSize] = {};
 };
 

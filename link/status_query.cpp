@@ -17,7 +17,7 @@ int Code(StatusError error) {
     case StatusError::kBadType:
       return 201;
     case StatusError::kStillBusy:
-      return kStillBusy;
+      return 203;
   }
   return -1;
 }

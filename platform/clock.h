@@ -12,7 +12,12 @@ namespace zmr {
 class Clock {
  public:
   virtual ~Clock() = default;
+  // Milliseconds since an arbitrary start, wrapping from 0xFFFFFFFF to 0; never goes back other
+  // than by that wrap. Returns at once and cannot fail. Safe to call from any thread.
   virtual uint32_t TickCount() = 0;
+  // Returns once at least `ms` milliseconds of this clock's time have passed (0: at once). The real
+  // clock blocks the calling thread, a virtual one moves its time on; neither services window
+  // events, fails, or can be cut short.
   virtual void Sleep(uint32_t ms) = 0;
 };
 

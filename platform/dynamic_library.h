@@ -14,6 +14,12 @@ class DynamicLibrary {
   static std::unique_ptr<DynamicLibrary> Open(std::string_view name);
   // The platform's file name for a plain library name.
   static std::string FileName(std::string_view name);
+  // Takes the current folder out of the search for libraries loaded by name, keeping the
+  // program's folder, the system's folders and PATH, where the printer driver puts its
+  // libraries: Windows searches the current folder too, so a library of that name in whatever
+  // folder the program was started from would be loaded. Called at start, before any library
+  // is loaded. (The POSIX loader never searches it: nothing to do.)
+  static void KeepCurrentFolderOutOfSearch();
 
   ~DynamicLibrary();
   DynamicLibrary(const DynamicLibrary&) = delete;

@@ -22,6 +22,8 @@ DynamicLibrary::~DynamicLibrary() {
   dlclose(module_);
 }
 
+void DynamicLibrary::KeepCurrentFolderOutOfSearch() {}
+
 std::string DynamicLibrary::PathOf(const void* address) {
   Dl_info info{};
   if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};

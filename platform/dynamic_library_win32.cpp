@@ -9,6 +9,10 @@ std::string DynamicLibrary::FileName(std::string_view name) {
   return std::string(name) + ".dll";
 }
 
+void DynamicLibrary::KeepCurrentFolderOutOfSearch() {
+  SetDllDirectoryW(L"");
+}
+
 std::unique_ptr<DynamicLibrary> DynamicLibrary::Open(std::string_view name) {
   HMODULE module = LoadLibraryA(FileName(name).c_str());
   if (!module) return nullptr;

@@ -7,14 +7,17 @@
 
 namespace zmr::platform {
 
-using Handle = intptr_t;
-inline constexpr Handle kInvalidHandle = -1;
+// A handle that a driver library returned for a channel of a device (driver_api/driver_api.h),
+// which the tool then only reads, writes and closes here.
+using DriverHandle = intptr_t;
+// The handle that means "not opened" (ZMR_INVALID_HANDLE of the driver contract).
+inline constexpr DriverHandle kInvalidHandle = -1;
 
 // False on an unknown handle or a failed transfer; *done (when given) holds the bytes moved,
 // 0 for an unknown handle, also when the transfer failed part-way.
-bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done);
-bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* done);
+bool ReadHandle(DriverHandle handle, void* buffer, uint32_t length, uint32_t* done);
+bool WriteHandle(DriverHandle handle, const void* buffer, uint32_t length, uint32_t* done);
 // False for an unknown handle.
-bool CloseHandle(Handle handle);
+bool CloseHandle(DriverHandle handle);
 
 }  // namespace zmr::platform

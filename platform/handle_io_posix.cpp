@@ -5,15 +5,15 @@
 
 namespace zmr::platform {
 
-bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done) {
+bool ReadHandle(DriverHandle handle, void* buffer, uint32_t length, uint32_t* done) {
   return driver_api::ReadHandle(handle, buffer, length, done);
 }
 
-bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* done) {
+bool WriteHandle(DriverHandle handle, const void* buffer, uint32_t length, uint32_t* done) {
   return driver_api::WriteHandle(handle, buffer, length, done);
 }
 
-bool CloseHandle(Handle handle) {
+bool CloseHandle(DriverHandle handle) {
   return driver_api::CloseHandle(handle);
 }
 

@@ -9,13 +9,13 @@
 namespace zmr::platform {
 namespace {
 
-HANDLE AsHandle(Handle handle) {
+HANDLE AsHandle(DriverHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
 }  // namespace
 
-bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done) {
+bool ReadHandle(DriverHandle handle, void* buffer, uint32_t length, uint32_t* done) {
   DWORD moved = 0;
   const bool ok = handle != kInvalidHandle &&
                   ReadFile(AsHandle(handle), buffer, length, &moved, nullptr) != FALSE;
@@ -25,7 +25,7 @@ bool ReadHandle(Handle handle, void* buffer, uint32_t length, uint32_t* done) {
   return ok;
 }
 
-bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* done) {
+bool WriteHandle(DriverHandle handle, const void* buffer, uint32_t length, uint32_t* done) {
   DWORD moved = 0;
   const bool ok = handle != kInvalidHandle &&
                   WriteFile(AsHandle(handle), buffer, length, &moved, nullptr) != FALSE;
@@ -33,7 +33,7 @@ bool WriteHandle(Handle handle, const void* buffer, uint32_t length, uint32_t* d
   return ok;
 }
 
-bool CloseHandle(Handle handle) {
+bool CloseHandle(DriverHandle handle) {
   return handle != kInvalidHandle && ::CloseHandle(AsHandle(handle)) != FALSE;
 }
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A named lock that only one process of the user can hold, released by the system when the
-// holding process ends, also after a crash. On POSIX it lives in a directory that only the user
-// can write: $XDG_RUNTIME_DIR when that is an absolute path to a directory of the user's with no
-// access for others, else a 0700 folder the tool makes in the user's state folder
-// ($XDG_STATE_HOME/zmr470-update, by default ~/.local/state/zmr470-update). On Windows it is a
-// named mutex, which the holder keeps until it ends.
+// holding process ends, also after a crash. On POSIX it lives in a 0700 folder the tool makes in
+// the user's state folder ($XDG_STATE_HOME/zmr470-update, by default
+// ~/.local/state/zmr470-update), whatever else the environment of the process holds, so that a
+// copy from the desktop session and one from ssh, cron or a plain shell take the same lock. On
+// Windows it is a named mutex, which the holder keeps until it ends.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,7 +16,8 @@ class InstanceLock {
  public:
   enum class Outcome {
     kAcquired,
-    kHeldElsewhere,  // another process of the user holds it
+    kHeldElsewhere,  // another process of the user holds it (on Windows: or no handle at all,
+                     // with `problem` set)
     kUnavailable,    // it cannot be made (no private directory, a file that does not open ...)
   };
   struct Attempt {

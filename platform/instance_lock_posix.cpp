@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -15,34 +14,30 @@
 namespace zmr::platform {
 namespace {
 
-// A directory of this user that nobody else may enter or write.
-bool IsPrivateDirectory(const std::string& dir, bool followLink) {
+// A directory of this user that nobody else may enter or write (not a link to one).
+bool IsPrivateDirectory(const std::string& dir) {
   struct stat info {};
-  const int rc = followLink ? stat(dir.c_str(), &info) : lstat(dir.c_str(), &info);
-  return rc == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+  return lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+         (info.st_mode & 077) == 0;
 }
 
 // Makes `dir` as a private folder when it is missing; true when it is one now.
 bool MakePrivateDirectory(const std::string& dir) {
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  return IsPrivateDirectory(dir, false);
+  return IsPrivateDirectory(dir);
 }
 
-// The folder for the lock, or empty with `problem` set.
+// The folder for the lock, or empty with `problem` set. It is the tool's folder of the user's
+// state ($XDG_STATE_HOME, by default ~/.local/state), the same whether the program runs in a
+// desktop session, over ssh, from cron or in a plain shell: $XDG_RUNTIME_DIR is not looked at,
+// as only some of these set it, and two copies must never take two different locks.
 std::string PrivateDirectory(std::string* problem) {
-  // The runtime directory counts only as the user's own private, absolute one: a relative path
-  // would put the lock in the current folder, a shared one would let others block it.
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
-    if (IsPrivateDirectory(runtime, true)) return runtime;
-  }
-  // The tool's folder of the user's state ($XDG_STATE_HOME, by default ~/.local/state), made
-  // step by step; only the last one must be private.
   std::string dir = StateDirectory();
   if (dir.empty()) {
-    if (problem) *problem = "no private runtime directory and no home directory";
+    if (problem) *problem = "no home directory for the lock";
     return {};
   }
-  // ~/.local may be missing as well as ~/.local/state.
+  // ~/.local may be missing as well as ~/.local/state; only the last one must be private.
   if (const size_t slash = dir.rfind('/'); slash > 0 && slash != std::string::npos) {
     mkdir(dir.substr(0, slash).c_str(), 0700);
   }

@@ -17,11 +17,12 @@ InstanceLock::Attempt InstanceLock::TryAcquire(std::string_view name) {
   const std::string text(name);
   HANDLE mutex = CreateMutexA(nullptr, TRUE, text.c_str());
   if (!mutex) {
-    // A name taken by an object of another kind, or one this user may not open, is held by
-    // someone else as far as this process can tell.
-    attempt.outcome =
-        GetLastError() == ERROR_ACCESS_DENIED ? Outcome::kHeldElsewhere : Outcome::kUnavailable;
-    attempt.problem = "CreateMutex failed with error " + std::to_string(GetLastError());
+    // No handle, whatever the reason (a mutex of another user, an object of another kind under
+    // the name, ...): on Windows the tool then ends at once, as when another instance runs,
+    // because it cannot tell that none does. The problem is kept for the run log.
+    const DWORD error = GetLastError();
+    attempt.outcome = Outcome::kHeldElsewhere;
+    attempt.problem = "CreateMutex failed with error " + std::to_string(error);
     return attempt;
   }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {

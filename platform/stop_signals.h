@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Holding the requests to stop (SIGINT, SIGTERM, SIGHUP; on Windows the console's Ctrl-C, close
-// and log-off events) while a program must not be interrupted: the printer in download mode.
+// Holding the requests to stop (SIGINT, SIGTERM, SIGHUP and SIGQUIT; on Windows the console's
+// Ctrl-C, Ctrl-Break, close, log-off and shutdown events) while a program must not be interrupted:
+// the printer in download mode.
 // Outside a hold the requests keep the action they had (by default the process ends at once).
 #include <functional>
 #include <memory>

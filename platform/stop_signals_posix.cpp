@@ -13,7 +13,7 @@
 namespace zmr::platform {
 namespace {
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr unsigned char kEndOfHold = 0;  // no signal has number 0
 
 // The write end of the self-pipe of the hold in force; -1 outside a hold. The handler only
@@ -35,8 +35,8 @@ extern "C" void OnStopSignal(int signal) {
 struct StopSignalHold::State {
   int readEnd = -1;
   int writeEnd = -1;
-  struct sigaction previous[3] = {};
-  bool installed[3] = {};
+  struct sigaction previous[std::size(kStopSignals)] = {};
+  bool installed[std::size(kStopSignals)] = {};
   std::atomic<int> first{0};
   std::thread watcher;
   bool released = false;

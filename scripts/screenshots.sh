@@ -8,11 +8,11 @@ cd "$(dirname "$0")/.."
 build="${ZMR_BUILD_DIR:-build}"
 case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 cmake --preset default -B "$build" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target ui_screenshots
+cmake --build "$build" -j "$(nproc)" --target qt_screenshots
 mkdir -p docs/screenshots
 for lang in en ja; do
   if [ "$lang" = ja ]; then locale=ja_JP.UTF-8; else locale=C.UTF-8; fi
   env QT_QPA_PLATFORM=offscreen LD_LIBRARY_PATH="$build/sim-lib" \
     LANGUAGE="$lang" LC_ALL="$locale" LANG="$locale" \
-    "$build/bin/ui_screenshots" docs/screenshots "$lang"
+    "$build/bin/qt_screenshots" docs/screenshots "$lang"
 done

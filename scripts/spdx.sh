@@ -15,7 +15,7 @@ comment_for() {
     *.c | *.cpp | *.h) echo "// $id" ;;
     CMakeLists.txt | */CMakeLists.txt | *.cmake | *.cmake.in) echo "# $id" ;;
     *.sh | *.rules | *.desktop | *.desktop.in) echo "# $id" ;;
-    *.xml | *.xml.in) echo "<!-- $id -->" ;;
+    *.xml | *.xml.in | *.wxs) echo "<!-- $id -->" ;;
     *.[1-8] | *.[1-8].in) echo ".\\\" $id" ;;
     *)
       # Scripts without an extension (.ci/run): by their "#!" line.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "driver_api/driver_api.h"
+#include "driver_api/trace_format.h"
 #include "sim/sim_env.h"
 
 namespace zmr::sim {
@@ -43,29 +44,47 @@ std::string Lower(std::string text) {
 
 // One open bulk pipe of a printer. It notes the printer's connection when it opens, so that it
 // goes stale once the printer drops off the bus.
+// Each transfer notes when it began, for its trace line; a mode switch notes in a recording how
+// long the printer is away.
 class SimBus::PipeChannel final : public driver_api::Channel {
  public:
-  PipeChannel(std::shared_ptr<SimPrinter> printer, bool out, std::atomic<size_t>& count)
+  PipeChannel(std::shared_ptr<SimPrinter> printer, bool out, std::atomic<size_t>& count,
+              Clock& clock, Trace& trace)
       : printer_(std::move(printer)),
         connection_(printer_->Connection()),
         out_(out),
-        count_(count) {
+        count_(count),
+        clock_(clock),
+        trace_(trace) {
     ++count_;
   }
   ~PipeChannel() override { --count_; }
 
   bool Read(uint8_t* buffer, uint32_t length, uint32_t& done) override {
     done = 0;
+    const TransferStart start(clock_.TickCount());
     return !out_ && printer_->HostRead(connection_, buffer, length, done);
   }
   bool Write(const uint8_t* buffer, uint32_t length, uint32_t& done) override {
     done = 0;
-    return out_ && printer_->HostWrite(connection_, buffer, length, done);
+    const TransferStart start(clock_.TickCount());
+    const uint32_t away = printer_->Reenumerations();
+    const bool ok = out_ && printer_->HostWrite(connection_, buffer, length, done);
+    if (printer_->Reenumerations() != away) {
+      const PrinterConfig config = printer_->Config();
+      trace_.RecordLine(
+          clock_.TickCount(),
+          trace::OffBusLine(config.reappears ? std::optional<uint32_t>(config.reenumerationMs)
+                                             : std::nullopt),
+          true);
+    }
+    return ok;
   }
   bool ReadsOnly() override { return !out_; }
   uint32_t ReplyLength() override { return out_ ? 0 : printer_->PendingReplyLength(connection_); }
   bool ReadReply(uint8_t* buffer, uint32_t length, uint32_t& done) override {
     done = 0;
+    const TransferStart start(clock_.TickCount());
     return !out_ && printer_->HostReadForPipe(connection_, buffer, length, done);
   }
 
@@ -74,6 +93,8 @@ class SimBus::PipeChannel final : public driver_api::Channel {
   uint32_t connection_;
   bool out_;
   std::atomic<size_t>& count_;
+  Clock& clock_;
+  Trace& trace_;
 };
 
 // The control channel that UsbOpenCont hands out: it exists, and moves nothing.
@@ -98,6 +119,9 @@ void SimBus::Reset(const SimConfig& config, Clock& clock) {
 }
 
 void SimBus::ResetLocked(const SimConfig& config, Clock& clock) {
+  if (replay_) replay_->Finish();
+  replay_.reset();
+  replayProblem_.clear();
   config_ = config;
   clock_ = &clock;
   configured_ = true;
@@ -108,6 +132,12 @@ void SimBus::ResetLocked(const SimConfig& config, Clock& clock) {
     std::fprintf(stderr, "ZMR470_SIM_TRACE: cannot open %s\n", config_.traceFile.c_str());
   }
   printers_.clear();
+  if (!config_.replayFile.empty()) {
+    // The recording is the whole bus; one that cannot be played leaves it empty.
+    config_.listed = config_.indexed = config_.pluggedAtModeSwitch = config_.others = 0;
+    config_.extra.clear();
+    replay_ = StartReplay(config_.replayFile, clock, &trace_, openHandles_, replayProblem_);
+  }
   const int listed = std::max(0, config_.listed);
   const int indexed = std::max(0, config_.indexed) + std::max(0, config_.pluggedAtModeSwitch);
   for (int i = 0; i < listed + indexed; ++i) {
@@ -127,6 +157,9 @@ void SimBus::Clear() {
   clock_ = nullptr;
   printers_.clear();
   opens_.clear();
+  if (replay_) replay_->Finish();
+  replay_.reset();
+  replayProblem_.clear();
   trace_.Reset();
 }
 
@@ -181,6 +214,25 @@ std::vector<Violation> SimBus::Violations() const {
   return all;
 }
 
+std::vector<Divergence> SimBus::Divergences() const {
+  std::shared_ptr<ReplayBus> replay;
+  {
+    std::lock_guard lock(mutex_);
+    replay = replay_;
+  }
+  return replay ? replay->Divergences() : std::vector<Divergence>();
+}
+
+std::string SimBus::ReplayProblem() const {
+  std::lock_guard lock(mutex_);
+  return replayProblem_;
+}
+
+void SimBus::TraceCall(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  if (clock_) trace_.RecordLine(clock_->TickCount(), line, true);
+}
+
 void SimBus::EnsureConfiguredLocked() {
   if (!configured_) ResetLocked(ConfigFromEnvironment(), SystemClock());
 }
@@ -206,6 +258,7 @@ std::string SimBus::PrinterPathLocked(size_t index) const {
 int SimBus::DeviceCount() {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
+  if (replay_) return replay_->DeviceCount();
   int count = std::max(0, config_.others) + static_cast<int>(config_.extra.size());
   for (int i = 0; i < std::max(0, config_.listed); ++i) {
     if (printers_[static_cast<size_t>(i)]->IsPresent()) ++count;
@@ -216,6 +269,7 @@ int SimBus::DeviceCount() {
 bool SimBus::DeviceInfo(int index, char* deviceId, char* devicePath) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
+  if (replay_) return replay_->DeviceInfo(index, deviceId, devicePath);
   if (index < 0 || !deviceId || !devicePath) return false;
   const int others = std::max(0, config_.others);
   if (index < others) {
@@ -249,9 +303,10 @@ bool SimBus::DeviceInfo(int index, char* deviceId, char* devicePath) {
   return false;
 }
 
-driver_api::Handle SimBus::OpenByPath(const char* pipeName, const char* devicePath) {
+driver_api::ChannelHandle SimBus::OpenByPath(const char* pipeName, const char* devicePath) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
+  if (replay_) return replay_->OpenByPath(pipeName, devicePath);
   const std::string path = BoundedText(devicePath, kTextSize);
   if (path.empty()) return driver_api::kInvalidHandle;
   for (size_t i = 0; i < static_cast<size_t>(std::max(0, config_.listed)); ++i) {
@@ -301,23 +356,25 @@ bool SimBus::AttachedLocked(size_t index) const {
   return printers_[index]->IsPresent();
 }
 
-driver_api::Handle SimBus::OpenControl(int index) {
+driver_api::ChannelHandle SimBus::OpenControl(int index) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
+  if (replay_) return replay_->OpenControl(index);
   if (!IndexedPrinterLocked(index)) return driver_api::kInvalidHandle;
   return driver_api::RegisterChannel(std::make_unique<ControlChannel>(openHandles_));
 }
 
-driver_api::Handle SimBus::OpenByIndex(const char* pipeName, int index) {
+driver_api::ChannelHandle SimBus::OpenByIndex(const char* pipeName, int index) {
   std::lock_guard lock(mutex_);
   EnsureConfiguredLocked();
+  if (replay_) return replay_->OpenByIndex(pipeName, index);
   const std::shared_ptr<SimPrinter> printer = IndexedPrinterLocked(index);
   if (!printer) return driver_api::kInvalidHandle;
   return OpenPipeLocked(static_cast<size_t>(printer->Number()), pipeName, OpenFault::Via::kIndexed);
 }
 
-driver_api::Handle SimBus::OpenPipeLocked(size_t printer, const char* pipeName,
-                                          OpenFault::Via via) {
+driver_api::ChannelHandle SimBus::OpenPipeLocked(size_t printer, const char* pipeName,
+                                                 OpenFault::Via via) {
   const std::string pipe = BoundedText(pipeName, 16);
   if (pipe != "PIPE00" && pipe != "PIPE01") return driver_api::kInvalidHandle;
   bool refused = false;
@@ -328,8 +385,8 @@ driver_api::Handle SimBus::OpenPipeLocked(size_t printer, const char* pipeName,
     if (++opens_[printer][j] > fault.after) refused = true;
   }
   if (refused) return driver_api::kInvalidHandle;
-  return driver_api::RegisterChannel(
-      std::make_unique<PipeChannel>(printers_[printer], pipe == "PIPE00", openHandles_));
+  return driver_api::RegisterChannel(std::make_unique<PipeChannel>(
+      printers_[printer], pipe == "PIPE00", openHandles_, *clock_, trace_));
 }
 
 }  // namespace zmr::sim

@@ -18,6 +18,7 @@
 #include "driver_api/handle_table.h"
 #include "platform/clock.h"
 #include "sim/sim_printer.h"
+#include "sim/sim_replay.h"
 
 namespace zmr::sim {
 
@@ -74,12 +75,18 @@ struct SimConfig {
   PrinterConfig printer;  // every printer's settings and transfer faults
 
   bool trace = false;          // keep a trace in memory (SimBus::TraceEntries)
-  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16 (both)
+  bool traceAllBytes = false;  // with every byte of each transfer, not only the first 16 (both);
+                               // the file is then a recording (lookups included)
   std::string traceFile;       // append the trace to this file (ZMR470_SIM_TRACE)
+
+  // Play this recording instead (sim_replay.h): the bus then has no printer of its own, and the
+  // settings above other than the trace's do not count.
+  std::string replayFile;
 };
 
 class SimBus {
  public:
+  // The process's one bus. Never destroyed: handles may still be closed while the process ends.
   static SimBus& Instance();
 
   // Replaces every device with new ones built from `config`. The clock must outlive the bus's
@@ -88,7 +95,9 @@ class SimBus {
   // Back to unconfigured: drops the devices and the clock. The next driver call configures the
   // bus from the environment again.
   void Clear();
+  // Reset, or the first driver call, has configured the bus since the start or the last Clear.
   bool IsConfigured() const;
+  // The configuration in force; SimConfig{} while unconfigured.
   SimConfig Config() const;
 
   // The printers (listed first, then indexed); `index` below PrinterCount(). The reference is
@@ -99,12 +108,22 @@ class SimBus {
   // The path under which printer `index` (a listed one) is found now.
   std::string DevicePath(size_t index) const;
 
+  // The transfers kept in memory since Reset or ClearTrace (none unless `trace` was set).
   std::vector<TraceEntry> TraceEntries() const;
+  // Forgets the transfers kept so far; recording goes on.
   void ClearTrace();
 
   // The protocol violations of every printer on the bus (printer by printer, oldest first).
   // ByHost(Violations()) leaves out those that followed a write fault of the printer's own.
   std::vector<Violation> Violations() const;
+
+  // In a replay: what the tool did that the recording does not have, and why the recording could
+  // not be played (empty when it could).
+  std::vector<Divergence> Divergences() const;
+  std::string ReplayProblem() const;
+  // A lookup line of a driver library's call (driver_api/trace_format.h), for a trace file that is
+  // a recording.
+  void TraceCall(const std::string& line);
 
   // Handles that the simulated libraries opened and that are not closed yet. (Where closing a
   // kernel handle is noticed only when the handles are counted, they are counted first.)
@@ -114,14 +133,30 @@ class SimBus {
   }
 
   // ---- What the driver libraries call (configure from the environment first if needed). ----
+  // Each entry keeps the rules of its driver entry point (driver_api/driver_api.h).
+
+  // UsbGetDeviceNum: the other devices (`others`, then `extra`), then the listed printers that
+  // are on the bus now.
   int DeviceCount();
-  // Writes at most ZMR_DRIVER_TEXT_SIZE bytes into each buffer.
+  // UsbGetDeviceInfo: the ID text and path of device `index` in DeviceCount's order, each cut to
+  // at most 255 characters and a NUL. False for an index out of range or a null buffer.
   bool DeviceInfo(int index, char* deviceId, char* devicePath);
-  driver_api::Handle OpenByPath(const char* pipeName, const char* devicePath);
+  // UsbOpenBulk3: pipe `pipeName` ("PIPE00" or "PIPE01") of the listed printer on the bus whose
+  // device path is `devicePath` (read up to its NUL or ZMR_DRIVER_TEXT_SIZE bytes).
+  // kInvalidHandle for an unknown path or pipe name, or when an open fault refuses the open.
+  driver_api::ChannelHandle OpenByPath(const char* pipeName, const char* devicePath);
+  // SetVenderID: false when `vendorIdRefused`. The indexed opens find printers only after the
+  // configured vendor ID was set here.
   bool SetVendorId(uint16_t vendorId);
+  // SetProductID: from now on the indexed opens find printers only when the configured product
+  // ID is among the `count` IDs at `productIds` (none for null or a count below 1).
   void SetProductIds(const uint16_t* productIds, int count);
-  driver_api::Handle OpenControl(int index);
-  driver_api::Handle OpenByIndex(const char* pipeName, int index);
+  // UsbOpenCont: a control channel (it moves nothing) of printer `index` among the indexed
+  // printers on the bus that match the IDs set; kInvalidHandle when there is no such printer.
+  driver_api::ChannelHandle OpenControl(int index);
+  // UsbOpenBulk: pipe `pipeName` of the printer OpenControl would find for `index`;
+  // kInvalidHandle as for OpenControl and OpenByPath.
+  driver_api::ChannelHandle OpenByIndex(const char* pipeName, int index);
 
  private:
   SimBus() = default;
@@ -136,7 +171,8 @@ class SimBus {
   bool AttachedLocked(size_t index) const;
   std::string PrinterPathLocked(size_t index) const;
   std::string PrinterIdLocked(size_t index) const;
-  driver_api::Handle OpenPipeLocked(size_t printer, const char* pipeName, OpenFault::Via via);
+  driver_api::ChannelHandle OpenPipeLocked(size_t printer, const char* pipeName,
+                                           OpenFault::Via via);
 
   mutable std::mutex mutex_;
   bool configured_ = false;
@@ -150,6 +186,8 @@ class SimBus {
   std::vector<uint16_t> setProductIds_;
   bool productIdsSet_ = false;
   std::atomic<size_t> openHandles_{0};
+  std::shared_ptr<ReplayBus> replay_;
+  std::string replayProblem_;
 };
 
 }  // namespace zmr::sim

@@ -217,7 +217,9 @@ bool Apply(std::string_view key, std::string_view value, SimConfig& config) {
   if (key == "reply") return Bounded(value, kMaxWaitMs, p.versionReplyMs);
   if (key == "asleep") return Flag(value, p.asleepUntilWake);
   if (key == "refuse") return DataTypes(value, p.refusedTransfers);
+  if (key == "downloadmode") return DataTypes(value, p.erasedInDownloadMode);
   if (key == "fulltrace") return Flag(value, config.traceAllBytes);
+  if (key == "replay") return !(config.replayFile = std::string(value)).empty();
   if (key == "newpath") return Flag(value, config.newPathAfterModeSwitch);
   if (key == "id") return !(config.printerDeviceId = std::string(value)).empty();
   if (key == "path") return !(config.printerDevicePath = std::string(value)).empty();

@@ -35,15 +35,19 @@ struct Fault {
   // kBlock, the nth and every later one.
   bool repeat = false;
 
-  // Shorthands for the common rules.
+  // Shorthands for the common rules. (Each strikes once unless made to repeat with Always.)
+  // Write `nth` fails.
   static Fault FailWrite(uint32_t nth) { return Fault{}.At(nth); }
+  // The first write that begins with `bytes` fails.
   static Fault FailWriteStartingWith(std::vector<uint8_t> bytes) {
     Fault fault;
     fault.match = Match::kPrefix;
     fault.prefix = std::move(bytes);
     return fault;
   }
+  // Block `block` of the type's transfer fails.
   static Fault FailBlock(char type, uint32_t block) { return Fault{}.Block(type, block); }
+  // Block `block` of the type's transfer moves only `moved` bytes.
   static Fault ShortBlock(char type, uint32_t block, uint32_t moved) {
     return Fault{}.Block(type, block).Short(moved);
   }
@@ -62,13 +66,17 @@ struct Fault {
     fault.bytes = offset;
     return fault;
   }
+  // Read `nth` fails.
   static Fault FailRead(uint32_t nth) {
     Fault fault = Fault{}.At(nth);
     fault.direction = Direction::kRead;
     return fault;
   }
+  // Read `nth` moves only `moved` bytes.
   static Fault ShortRead(uint32_t nth, uint32_t moved) { return FailRead(nth).Short(moved); }
 
+  // Copies of this fault that strike transfer `n` of its direction, strike block `block` of the
+  // type's transfer, move only `moved` bytes, or strike every time they match.
   Fault At(uint32_t n) const {
     Fault fault = *this;
     fault.match = Match::kNth;
@@ -94,5 +102,31 @@ struct Fault {
     return fault;
   }
 };
+
+// A transfer that reached the printer, as a fault sees it.
+struct FaultTarget {
+  Fault::Direction direction = Fault::Direction::kWrite;
+  uint32_t number = 0;             // among the transfers of its direction so far, this one included
+  const uint8_t* bytes = nullptr;  // a write's bytes as the host sent them, or the reply read
+  uint32_t length = 0;
+  uint32_t block = 0;  // a write's block number in the transfer under way; 0 when it is no block
+  char dataType = 0;   // the data type of the transfer under way (of the last one, if none is)
+};
+
+// The first of `faults` that strikes `target`, or null. `struck` holds one flag per fault: a
+// fault without `repeat` that has struck once is passed over, and the fault found is marked.
+const Fault* FindStrikingFault(const std::vector<Fault>& faults, std::vector<bool>& struck,
+                               const FaultTarget& target);
+
+// What a transfer does under `fault` (null: none) when it would otherwise succeed and move
+// `moved` bytes.
+struct FaultEffect {
+  bool ok = true;        // the transfer reports success
+  uint32_t moved = 0;    // bytes it moves (a write: bytes that arrive)
+  uint32_t delayMs = 0;  // clock time the transfer takes beyond its speed
+  // Offset of the byte that arrives inverted; an offset past the bytes moved inverts none.
+  uint32_t invertedAt = UINT32_MAX;
+};
+FaultEffect EffectOf(const Fault* fault, uint32_t moved);
 
 }  // namespace zmr::sim

@@ -3,7 +3,26 @@
 
 #include <algorithm>
 
+#include "driver_api/trace_format.h"
+
 namespace zmr::sim {
+namespace {
+
+thread_local std::optional<uint32_t> t_transferStart;
+
+}  // namespace
+
+TransferStart::TransferStart(uint32_t tick) : previous_(t_transferStart) {
+  t_transferStart = tick;
+}
+
+TransferStart::~TransferStart() {
+  t_transferStart = previous_;
+}
+
+std::optional<uint32_t> TransferStart::Current() {
+  return t_transferStart;
+}
 
 Trace::~Trace() {
   if (file_) std::fclose(file_);
@@ -40,11 +59,33 @@ bool Trace::Active() const {
 void Trace::Record(TraceEntry entry, const uint8_t* moved) {
   std::lock_guard lock(mutex_);
   if (!memory_ && !file_) return;
+  if (entry.tookMs == 0) {
+    if (const std::optional<uint32_t> start = TransferStart::Current()) {
+      entry.tookMs = entry.tick - *start;
+    }
+  }
   const bool all = (memory_ && allBytes_) || (file_ && fileAllBytes_);
   const uint32_t keep = all ? entry.done : std::min<uint32_t>(entry.done, 16);
   if (moved) entry.bytes.assign(moved, moved + keep);
   if (file_) {
-    const std::string line = FormatTraceLine(entry, startTick_, fileAllBytes_);
+    std::string line;
+    if (fileAllBytes_) {
+      // A recording: a write shows what the host offered, whether or not all of it went.
+      const bool write = entry.direction == 'W';
+      trace::TransferLine t;
+      t.ms = entry.tick - startTick_;
+      t.write = write;
+      t.length = entry.length;
+      t.done = entry.done;
+      t.ok = entry.ok;
+      t.bytes = moved;
+      t.byteCount = moved ? (write ? entry.length : entry.done) : 0;
+      t.full = true;
+      t.tookMs = entry.tookMs;
+      line = trace::FormatTransfer(t);
+    } else {
+      line = FormatTraceLine(entry, startTick_, false);
+    }
     std::fprintf(file_, "%s\n", line.c_str());
     std::fflush(file_);
   }
@@ -59,6 +100,25 @@ void Trace::RecordViolation(const Violation& violation) {
   if (!file_) return;
   std::fprintf(file_, "%s\n", FormatViolationLine(violation, startTick_).c_str());
   std::fflush(file_);
+}
+
+void Trace::RecordLine(uint32_t tick, const std::string& line, bool recordingOnly) {
+  std::lock_guard lock(mutex_);
+  if (!file_ || (recordingOnly && !fileAllBytes_)) return;
+  std::fprintf(file_, "%s\n", trace::Stamped(tick - startTick_, line).c_str());
+  std::fflush(file_);
+}
+
+void Trace::RecordComment(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  if (!file_) return;
+  std::fprintf(file_, "# %s\n", text.c_str());
+  std::fflush(file_);
+}
+
+bool Trace::HasFile() const {
+  std::lock_guard lock(mutex_);
+  return file_ != nullptr;
 }
 
 std::vector<TraceEntry> Trace::Entries() const {

@@ -4,6 +4,7 @@
 // records each one with its clock time and a short reason, so that a test can require a correct
 // tool to cause none, and a person can find them in the trace (lines with "VIOLATION").
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct Violation {
   // so the host may not be to blame: the host's bytes never arrived as it sent them.
   bool afterFault = false;
 };
+
+// How a part of the simulated printer reports what it refuses: the printer that owns the part
+// records the violation with the clock time, its own number and whether a write fault came first.
+using ReportViolation = std::function<void(ViolationKind kind, std::string reason)>;
 
 // The violations that are the host's own doing: those not preceded by a write fault.
 std::vector<Violation> ByHost(const std::vector<Violation>& violations);

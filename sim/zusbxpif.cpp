@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// libZUsbXpIf.so over the simulated bus: opens pipes of the matching printers by index.
+// libZUsbXpIf.so over the simulated bus: opens pipes of the matching printers by index. Each open
+// and its answer go into a trace that is a recording.
 #include "driver_api/driver_api.h"
+#include "driver_api/trace_format.h"
 #include "sim/sim_bus.h"
 
 using zmr::sim::SimBus;
@@ -17,11 +19,17 @@ int ZMR_DRIVER_CALL SetProductID(const uint16_t* productIds, int count) {
 }
 
 intptr_t ZMR_DRIVER_CALL UsbOpenCont(int index, int /*reserved*/) {
-  return SimBus::Instance().OpenControl(index);
+  SimBus& bus = SimBus::Instance();
+  const intptr_t handle = bus.OpenControl(index);
+  bus.TraceCall(zmr::trace::ControlLine(index, handle != ZMR_INVALID_HANDLE));
+  return handle;
 }
 
 intptr_t ZMR_DRIVER_CALL UsbOpenBulk(const char* pipeName, int index) {
-  return SimBus::Instance().OpenByIndex(pipeName, index);
+  SimBus& bus = SimBus::Instance();
+  const intptr_t handle = bus.OpenByIndex(pipeName, index);
+  bus.TraceCall(zmr::trace::OpenByIndexLine(pipeName, index, handle != ZMR_INVALID_HANDLE));
+  return handle;
 }
 
 // The simulated printer takes no control requests.

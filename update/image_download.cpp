@@ -33,71 +33,80 @@ int CUpdateProcedure::BuildImages() {
 }
 
 int CUpdateProcedure::DownloadImages(CPrinterPort& port, CProgressDlg& progress) {
-  DownloadResult result = DownloadResult::kDone;
-  bool ok = true;
-  for (int i = 0; i < kImageCount && ok; ++i) {
+  // A failure stops the whole download: the rest of the image and every later one are not sent.
+  for (int i = 0; i < kImageCount; ++i) {
     const ImageSlot& slot = images_.slots[i];
     if (!slot.IsCarried()) continue;
     const uint16_t type = kImages[i].type;
     const std::string image = kImages[i].label;
     progress.SetMessageId(kLoadingLabel[i]);
     if (!port.SendErase(type)) {
-      Fail(RunReason::kEraseNotSent, image + ": " + PortErrorText(port));
-      ok = false;
-      break;
+      return Stop(port, RunReason::kEraseNotSent, image + ": " + PortErrorText(port));
     }
     PacedWait(clock_, kEraseWaitMs, &progress, kDefaultStepMs);
     if (!port.SendTransfer(type)) {
-      Fail(RunReason::kTransferNotSent, image + ": " + PortErrorText(port));
-      ok = false;
-      break;
+      return Stop(port, RunReason::kTransferNotSent, image + ": " + PortErrorText(port));
     }
-    result = SendImageBlocks(port, clock_, slot.buffer.get(), slot.size, kImageBudgetMs, &progress);
+    BlockPosition at;
+    const DownloadResult result =
+        SendImageBlocks(port, clock_, slot.buffer.get(), slot.size, kImageBudgetMs, &progress, &at);
+    const std::string where =
+        image + " block " + std::to_string(at.block) + " of " + std::to_string(at.blocks);
     if (result == DownloadResult::kTimedOut) {
-      Fail(RunReason::kTimeBudgetExceeded, image + ": more than 120 s");
-      ok = false;
-    } else if (result != DownloadResult::kDone) {
-      Fail(RunReason::kImageNotSent, image + ": " + Name(result) + ", " + PortErrorText(port));
-      ok = false;
-    } else {
-      Step("DownloadImages " + image, true, std::to_string(slot.size) + " bytes");
+      return Stop(port, RunReason::kTimeBudgetExceeded,
+                  where + ": more than " + std::to_string(kImageBudgetMs / 1000) + " s");
     }
+    if (result != DownloadResult::kDone) {
+      return Stop(port, RunReason::kImageNotSent, where + ": " + PortErrorText(port));
+    }
+    Step(RunStep::kDownloadImages, true, std::to_string(slot.size) + " bytes", kImages[i].label);
   }
-  if (ok) return 1;
-  Step("DownloadImages", false);  // still in download mode: verified and released by the caller
+  // Still in download mode: verified and released by the caller.
+  return 1;
+}
 
-  ReleasePrinter(port);
-  ShowMessage(result == DownloadResult::kTimedOut ? IDS_TIME_OUT : IDS_FAILED, MessageTitle::Error,
-              MessageIcon::Warning);
-  return 0;
+uint32_t BlockCount(uint32_t size) {
+  return size / kBlockSize + (size % kBlockSize > 0 ? 1 : 0);
 }
 
 DownloadResult SendImageBlocks(CPrinterPort& port, Clock& clock, const uint8_t* data, uint32_t size,
-                               uint32_t budgetMs, CProgressDlg* progress) {
-  if (data == nullptr && size > 0) return DownloadResult::kShortWrite;
+                               uint32_t budgetMs, CProgressDlg* progress,
+                               BlockPosition* stoppedAt) {
+  BlockPosition at{0, BlockCount(size)};
+  // Tells where the transfer stopped, whichever way it ends.
+  auto end = [&](DownloadResult result) {
+    if (stoppedAt) *stoppedAt = at;
+    return result;
+  };
+  if (data == nullptr && size > 0) {
+    at.block = 1;
+    return end(DownloadResult::kShortWrite);
+  }
 
   // Every write goes out of this block, never out of the image itself.
   uint8_t scratch[kBlockSize];
   const uint32_t start = clock.TickCount();
   const uint32_t full = size / kBlockSize;
   for (uint32_t i = 0; i < full; ++i) {
+    at.block = i + 1;
     std::memcpy(scratch, data + static_cast<size_t>(i) * kBlockSize, kBlockSize);
-    if (port.Write(scratch, kBlockSize) != kBlockSize) return DownloadResult::kShortWrite;
+    if (port.Write(scratch, kBlockSize) != kBlockSize) return end(DownloadResult::kShortWrite);
     // Tested after the block, so the block during which the budget ran out has gone out whole.
-    if (clock.TickCount() - start > budgetMs) return DownloadResult::kTimedOut;
+    if (clock.TickCount() - start > budgetMs) return end(DownloadResult::kTimedOut);
     if (progress) progress->AdvanceEstimate();
   }
 
   const uint32_t tail = size % kBlockSize;
   if (tail > 0) {
+    at.block = full + 1;
     // Zero-padded to the next multiple of 64 above the tail; never timed.
     std::memset(scratch, 0, sizeof scratch);
     std::memcpy(scratch, data + (size - tail), tail);
     const uint32_t length = (tail / kTailGranule) * kTailGranule + kTailGranule;
-    if (port.Write(scratch, length) != length) return DownloadResult::kShortWrite;
+    if (port.Write(scratch, length) != length) return end(DownloadResult::kShortWrite);
     if (progress) progress->AdvanceEstimate();
   }
-  return DownloadResult::kDone;
+  return end(DownloadResult::kDone);
 }
 
 void PacedWait(Clock& clock, uint32_t totalMs, CProgressDlg* progress, uint32_t stepMs) {
@@ -119,7 +128,7 @@ int CUpdateProcedure::ReleasePrinter(CPrinterPort& port) {
   port.Close();
   clock_.Sleep(kReleaseWaitMs);  // no events are serviced here
   if (ok) downloadMode_ = false;
-  Step("ReleasePrinter", ok != 0, ok ? std::string() : PortErrorText(port));
+  Step(RunStep::kReleasePrinter, ok != 0, ok ? std::string() : PortErrorText(port));
   NoteReleased(ok != 0);
   return ok;
 }

@@ -25,12 +25,26 @@ enum class DownloadResult : int {
 };
 const char* Name(DownloadResult result);  // "Done", "TimedOut", "ShortWrite"
 
+// Where a block transfer stopped: the block it was in (counted from 1, the tail counting as one
+// block; 0 when the image has none) and how many blocks the image takes. After a failure the
+// block is the one that was not written whole, or the one during which the budget ran out (and
+// which went out whole); after success it is the last.
+struct BlockPosition {
+  uint32_t block = 0;
+  uint32_t blocks = 0;
+};
+
+// The number of writes an image of `size` bytes takes: its whole blocks and the tail, if any.
+uint32_t BlockCount(uint32_t size);
+
 // Sends `size` bytes of `data` in 4096-byte blocks and a tail zero-padded to the next multiple of
 // 64 above it. The budget is tested after each whole block, never after the tail. Each block
-// advances the progress window's estimate (when there is one).
+// advances the progress window's estimate (when there is one). Stores where it stopped in
+// `stoppedAt` when given one.
 [[nodiscard]] DownloadResult SendImageBlocks(CPrinterPort& port, Clock& clock, const uint8_t* data,
                                              uint32_t size, uint32_t budgetMs,
-                                             CProgressDlg* progress);
+                                             CProgressDlg* progress,
+                                             BlockPosition* stoppedAt = nullptr);
 
 // Waits totalMs: in whole steps of stepMs (0 stands for 100; the remainder is not waited), each
 // advancing the progress window's estimate; at once when there is no window.

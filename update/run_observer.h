@@ -28,8 +28,15 @@ class RunObserver {
   virtual ~RunObserver() = default;
   // A press of Download starts (force mode as sampled).
   virtual void OnRunStarted(bool /*force*/) {}
-  // The enter-download-mode command was written: from here on the printer depends on the run.
+  // The enter-download-mode command is about to be written: from here until OnReleased (or
+  // OnDownloadModeNotEntered) nothing may end the process, as the printer may already be in
+  // download mode when the write returns. Followed by exactly one of the next two.
+  virtual void OnEnteringDownloadMode() {}
+  // The enter-download-mode command was written (told at once, before the wait that follows it):
+  // from here on the printer depends on the run.
   virtual void OnDownloadModeEntered() {}
+  // The enter-download-mode command was not written: the printer stays in normal mode.
+  virtual void OnDownloadModeNotEntered() {}
   // The run is done with the printer in download mode: the first release has been tried and its
   // wait is over (`leaveSent` tells whether the leave-download-mode command was written), or the
   // printer cannot be reached any more (the reopen failed; `leaveSent` false). Called exactly

@@ -9,19 +9,41 @@
 namespace zmr {
 namespace {
 
-// Printable ASCII only: a printer's reply or a path is written as it is, but never as control
-// characters that could forge a line of the log.
+// Printable ASCII only: a path or a note is written as it is, but never as control characters
+// that could forge a line of the log or bidirectional marks that could turn how it reads. The
+// backslash stays, so a text that comes escaped already (the printer's) is not escaped twice.
 std::string Printable(const std::string& text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
-    out += (u >= 0x20 && u != 0x7F) ? c : '?';
+    if (u >= 0x20 && u < 0x7F) {
+      out += c;
+    } else {
+      out += std::string("\\x") + kDigits[u >> 4] + kDigits[u & 0xF];
+    }
   }
   return out;
 }
 
+constexpr const char* kOutcomeNote = "outcome: ";
+
 }  // namespace
+
+std::string RunRecord::UnfinishedRecord(const std::string& logTail) {
+  // The last line that starts a record, and whether a later line is its outcome.
+  const std::string mark = std::string("\n") + kStartMark;
+  size_t start = logTail.rfind(mark);
+  start = start == std::string::npos ? (logTail.rfind(kStartMark, 0) == 0 ? 0 : start) : start + 1;
+  if (start == std::string::npos) return {};
+  const size_t end = logTail.find('\n', start);
+  const std::string head =
+      logTail.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  const std::string outcome = std::string(" s  ") + kOutcomeNote;
+  if (end != std::string::npos && logTail.find(outcome, end) != std::string::npos) return {};
+  return head;
+}
 
 void RunRecord::Line(uint32_t atMs, const std::string& text) {
   const uint32_t elapsed = started_ ? atMs - startTick_ : 0;
@@ -61,7 +83,7 @@ void RunRecord::OnRunEnded(const RunResult& result, const DisplayFields& fields)
   const std::string after = VersionsText(fields.afterVersion, fields.afterCheckSum);
   if (!before.empty()) Note("before: " + before);
   if (!after.empty()) Note("after: " + after);
-  std::string outcome = "outcome: ";
+  std::string outcome = kOutcomeNote;
   if (result.messageId == 0) {
     outcome += "no closing message";
   } else {

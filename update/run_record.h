@@ -16,7 +16,14 @@ namespace zmr {
 
 class RunRecord final : public RunObserver {
  public:
+  // The first line of every record in the log begins with this.
+  static constexpr const char* kStartMark = "== ";
+
   explicit RunRecord(Clock& clock) : clock_(clock) {}
+
+  // The first line of the last record in `logTail` (the end of a log, from a line's start) when
+  // that record has no outcome line, i.e. the run that wrote it was cut short; empty otherwise.
+  static std::string UnfinishedRecord(const std::string& logTail);
 
   // A line of the program's own, stamped with the time since the run started (or 0.000 before).
   void Note(const std::string& text);
@@ -27,7 +34,8 @@ class RunRecord final : public RunObserver {
   void OnStep(const StepRecord& step) override;
   void OnRunEnded(const RunResult& result, const DisplayFields& fields) override;
 
-  // The lines so far, each ending in '\n'; control characters from the printer are replaced.
+  // The lines so far, each ending in '\n'; every byte outside printable ASCII is written as \xNN,
+  // so no text can forge a line (texts from the printer come escaped already).
   const std::string& Text() const { return text_; }
   bool Ended() const { return ended_; }
   // Forgets the lines, for the next run.

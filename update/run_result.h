@@ -8,6 +8,8 @@
 
 namespace zmr {
 
+// Each has one row (step, message, what happens before the box) in update/run_reasons.cpp, in
+// this order; kReleaseNotSent stays the last.
 enum class RunReason {
   kSuccess,
   kNoPrinter,            // CheckPrinterCount: none attached
@@ -34,13 +36,14 @@ enum class RunReason {
                          // command was not written, so the printer needs a power cycle
 };
 
+// Both from the reason's row (update/run_reasons.h).
 const char* Name(RunReason reason);    // "NoPrinter", ...
 const char* StepOf(RunReason reason);  // the step that stops with it: "CheckPrinterCount", ...
 
 struct RunResult {
   uint32_t messageId = 0;  // the closing message; 0 until the run has shown one
   RunReason reason = RunReason::kSuccess;
-  std::string detail;  // e.g. "DATA2 block 7: port TransferFailed (101)"; may be empty
+  std::string detail;  // e.g. "DATA2(T) block 7 of 101: port TransferFailed (101)"; may be empty
 };
 
 }  // namespace zmr

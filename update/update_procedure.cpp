@@ -5,6 +5,7 @@
 #include "protocol/status_report.h"
 #include "update/image_download.h"
 #include "update/string_table.h"
+#include "update/version_text.h"
 
 namespace zmr {
 namespace {
@@ -42,6 +43,17 @@ std::string StatusBytesText(const StatusReport& report) {
          (HasSecondUnit(report) ? hex(report.unit2Head, 6) : std::string("-"));
 }
 
+// How the port was opened, for the record of the open and the reopen.
+const char* OpenedText(const CPrinterPort& port) {
+  switch (port.DriverPath()) {
+    case DriverPath::kByIndex:
+      return "by index";
+    case DriverPath::kByDevicePath:
+      return "by device path";
+  }
+  return "by an unknown path";
+}
+
 }  // namespace
 
 std::string VersionsText(const std::array<std::string, kImageCount>& versions,
@@ -51,17 +63,7 @@ std::string VersionsText(const std::array<std::string, kImageCount>& versions,
     if (versions[i].empty() && checkSums[i].empty()) continue;
     if (!text.empty()) text += ", ";
     // A version is the printer's bytes: anything but printable ASCII is shown as \xNN.
-    std::string version;
-    for (const char c : versions[i]) {
-      const auto u = static_cast<unsigned char>(c);
-      if (u >= 0x20 && u < 0x7F && c != '\\') {
-        version += c;
-      } else {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        version += std::string("\\x") + kDigits[u >> 4] + kDigits[u & 0xF];
-      }
-    }
-    text += std::string(kImages[i].label) + " " + version + " / " + checkSums[i];
+    text += std::string(kImages[i].label) + " " + EscapedText(versions[i]) + " / " + checkSums[i];
   }
   return text;
 }
@@ -119,49 +121,36 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
                                  std::unique_ptr<CProgressDlg>& download) {
   if (!CheckPrinterCount(port)) return false;
   if (!port.Open()) {
-    Fail(RunReason::kOpenFailed, PortErrorText(port));
-    Step("Open", false);
-    ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
+    Stop(port, RunReason::kOpenFailed, PortErrorText(port));
     return false;
   }
-  Step("Open", true, port.DriverPath() == 0 ? "by index" : "by device path");
+  Step(RunStep::kOpen, true, OpenedText(port));
   if (!force && !CheckPrinterStatus(port)) return false;
   if (!SwitchToDownloadMode(port)) return false;
   downloadMode_ = true;
-  NoteDownloadModeEntered();
 
   // The printer comes back as a new device in download mode: look it up afresh.
   port.Close();
   port.ClearDevicePath();
   clock_.Sleep(kReopenDelayMs);
-  bool reopened = port.Open() != 0;
-  if (!reopened) {
-    Fail(RunReason::kReopenFailed, PortErrorText(port));
-  } else if (const int count = port.GetPrinterCount(); count != 1) {
-    // What was opened may be another printer plugged in during the switch: send it nothing.
-    port.Close();
-    Fail(RunReason::kPrinterCountChanged, std::to_string(count) + " found after the reopen");
-    reopened = false;
-  }
-  if (!reopened) {
-    // Nothing more can reach the printer; the message asks for a power cycle.
-    Step("Reopen", false);
-    downloadMode_ = false;
-    NoteReleased(false);
-    ShowMessage(IDS_NOT_CONNECTED, MessageTitle::Error, MessageIcon::Warning);
+  if (!port.Open()) {
+    Stop(port, RunReason::kReopenFailed, PortErrorText(port));
     return false;
   }
-  Step("Reopen", true, port.DriverPath() == 0 ? "by index" : "by device path");
+  if (const int count = port.GetPrinterCount(); count != 1) {
+    // What was opened may be another printer plugged in during the switch: send it nothing.
+    port.Close();
+    Stop(port, RunReason::kPrinterCountChanged, std::to_string(count) + " found after the reopen");
+    return false;
+  }
+  Step(RunStep::kReopen, true, OpenedText(port));
 
   if (!force && !CheckVersion(port)) return false;
   if (!BuildImages()) {
-    Fail(RunReason::kImagesInvalid);
-    Step("BuildImages", false);
-    ReleasePrinter(port);
-    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
+    Stop(port, RunReason::kImagesInvalid, {});
     return false;
   }
-  Step("BuildImages", true);
+  Step(RunStep::kBuildImages, true);
 
   download = ShowProgress(IDS_UPGRADE);
   download->StartEstimate(clock_.TickCount(),
@@ -170,34 +159,31 @@ bool CUpdateProcedure::RunUpdate(CPrinterPort& port, bool force,
   FreeImages();
   if (!sent) return false;  // released and reported by the download
 
-  const int verified = VerifyVersions(port, download.get());
-  Step("VerifyVersions", verified != 0, VersionsText(fields_.afterVersion, fields_.afterCheckSum));
+  // From here the run never goes through the common exit: the release after the verification
+  // is not repeated.
+  if (!VerifyVersions(port, download)) return true;
+  Step(RunStep::kVerifyVersions, true, VersionsText(fields_.afterVersion, fields_.afterCheckSum));
   // The images are right, but a printer never told to leave download mode needs a power cycle:
   // that is the failure message's advice, not "Success!".
-  const bool released = ReleasePrinter(port) != 0;
-  if (verified && !released) Fail(RunReason::kReleaseNotSent, PortErrorText(port));
-  if (verified && released) {
-    download->SetPosition(100);
-    clock_.Sleep(kFinalPauseMs);
+  if (!ReleasePrinter(port)) {
+    Stop(port, RunReason::kReleaseNotSent, PortErrorText(port), {.window = &download});
+    return true;
   }
+  download->SetPosition(100);
+  clock_.Sleep(kFinalPauseMs);
   download.reset();
-  if (verified && released) {
-    ShowMessage(IDS_SUCCESS, MessageTitle::Success, MessageIcon::Warning);
-  } else {
-    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
-  }
+  ShowMessage(RowOf(RunReason::kSuccess));
   return true;
 }
 
 int CUpdateProcedure::CheckPrinterCount(CPrinterPort& port) {
   const int count = port.GetPrinterCount();
-  Step("CheckPrinterCount", count == 1, std::to_string(count) + " found");
-  if (count == 1) return 1;
-  Fail(count <= 0 ? RunReason::kNoPrinter : RunReason::kTwoOrMorePrinters,
-       std::to_string(count) + " found");
-  ShowMessage(count <= 0 ? IDS_NOT_CONNECTED : IDS_TWO_PRINTERS, MessageTitle::Error,
-              MessageIcon::Warning);
-  return 0;
+  const std::string found = std::to_string(count) + " found";
+  if (count != 1) {
+    return Stop(port, count <= 0 ? RunReason::kNoPrinter : RunReason::kTwoOrMorePrinters, found);
+  }
+  Step(RunStep::kCheckPrinterCount, true, found);
+  return 1;
 }
 
 int CUpdateProcedure::CheckPrinterStatus(CPrinterPort& port) {
@@ -205,56 +191,71 @@ int CUpdateProcedure::CheckPrinterStatus(CPrinterPort& port) {
   CStatusQuery query;
   const StatusError status = WaitWhileBusy(port, query, 0, report, true);
   if (status != StatusError::kNone) {
-    Fail(status == StatusError::kStillBusy ? RunReason::kStillBusy : RunReason::kStatusNotRead,
-         std::string("status ") + Name(status) + " (" + std::to_string(Code(status)) + ")");
-    Step("CheckPrinterStatus", false);
-    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
-    return 0;
+    return Stop(
+        port, status == StatusError::kStillBusy ? RunReason::kStillBusy : RunReason::kStatusNotRead,
+        std::string("status ") + Name(status) + " (" + std::to_string(Code(status)) + ")");
   }
   // The second unit counts only when the printer says it has one; printing wins over error.
   const bool second = HasSecondUnit(report);
   const std::string seen = StatusBytesText(report);
   if (IsUnitPrinting(report.unit1Head) || (second && IsUnitPrinting(report.unit2Head))) {
-    Fail(RunReason::kPrinting, seen);
-    Step("CheckPrinterStatus", false);
-    ShowMessage(IDS_PRINTING, MessageTitle::Error, MessageIcon::Warning);
-    return 0;
+    return Stop(port, RunReason::kPrinting, seen);
   }
   if (IsUnitInError(report.unit1Head) || (second && IsUnitInError(report.unit2Head))) {
-    Fail(RunReason::kPrinterError, seen);
-    Step("CheckPrinterStatus", false);
-    ShowMessage(IDS_PRINTER_ERROR, MessageTitle::Error, MessageIcon::Warning);
-    return 0;
+    return Stop(port, RunReason::kPrinterError, seen);
   }
-  Step("CheckPrinterStatus", true, seen);
+  Step(RunStep::kCheckPrinterStatus, true, seen);
   return 1;
 }
 
 int CUpdateProcedure::SwitchToDownloadMode(CPrinterPort& port) {
+  // Stop requests are held from before the command goes out, not only after its wait.
+  if (observer_) observer_->OnEnteringDownloadMode();
   if (!port.EnterDownloadMode()) {
-    Fail(RunReason::kModeSwitchNotSent, PortErrorText(port));
-    Step("SwitchToDownloadMode", false);
-    ShowMessage(IDS_FAILED, MessageTitle::Error, MessageIcon::Warning);
-    return 0;
+    if (observer_) observer_->OnDownloadModeNotEntered();
+    return Stop(port, RunReason::kModeSwitchNotSent, PortErrorText(port));
   }
+  NoteDownloadModeEntered();
   std::unique_ptr<CProgressDlg> progress = ShowProgress(IDS_INITIALIZING);
   progress->SetMessageId(IDS_PLEASE_WAIT);
   progress->StartEstimate(clock_.TickCount(), kModeSwitchWaitMs);
   PacedWait(clock_, kModeSwitchWaitMs, progress.get(), kModeSwitchStepMs);
   progress->SetPosition(100);
-  Step("SwitchToDownloadMode", true);
+  Step(RunStep::kSwitchToDownloadMode, true);
   return 1;
 }
 
-void CUpdateProcedure::Fail(RunReason reason, std::string detail) {
-  if (lastRun_.reason != RunReason::kSuccess) return;
+int CUpdateProcedure::Stop(CPrinterPort& port, RunReason reason, std::string detail,
+                           StopContext context) {
+  const ReasonRow& row = RowOf(reason);
   lastRun_.reason = reason;
   lastRun_.detail = std::move(detail);
+  if (row.printer != PrinterAtBox::kReleasedByStep) {
+    Step(row.step, false, std::move(context.seen));
+  }
+  switch (row.printer) {
+    case PrinterAtBox::kReleased:
+      ReleasePrinter(port);
+      break;
+    case PrinterAtBox::kUnreachable:
+      // Nothing more can reach the printer; the message asks for a power cycle.
+      downloadMode_ = false;
+      NoteReleased(false);
+      break;
+    case PrinterAtBox::kNotInDownloadMode:
+    case PrinterAtBox::kReleasedByStep:
+      break;
+  }
+  if (row.window == WindowAtBox::kGone && context.window) context.window->reset();
+  ShowMessage(row, context.data1);
+  return 0;
 }
 
-void CUpdateProcedure::Step(std::string name, bool ok, std::string detail) {
+void CUpdateProcedure::Step(RunStep step, bool ok, std::string detail, const char* image) {
   if (!observer_) return;
   if (!ok && detail.empty()) detail = lastRun_.detail;
+  std::string name = Name(step);
+  if (image) name += std::string(" ") + image;
   observer_->OnStep(StepRecord{std::move(name), ok, std::move(detail), clock_.TickCount()});
 }
 
@@ -269,15 +270,12 @@ void CUpdateProcedure::NoteReleased(bool leaveSent) {
   if (observer_) observer_->OnReleased(leaveSent);
 }
 
-void CUpdateProcedure::ShowMessage(uint32_t stringId, MessageTitle title, MessageIcon icon) {
+void CUpdateProcedure::ShowMessage(const ReasonRow& row, const ReportedImage* data1) {
   // Loaded only now, so the text is the one of the procedure's language at this moment.
-  ShowText(stringId, LoadString(stringId, language_), title, icon);
-}
-
-void CUpdateProcedure::ShowText(uint32_t stringId, std::string text, MessageTitle title,
-                                MessageIcon icon) {
-  lastRun_.messageId = stringId;
-  view_.ShowMessage(Message{stringId, std::move(text), title, icon});
+  std::string text = LoadString(row.messageId, language_);
+  if (row.quotesData1 && data1) text = FormatVersionMessage(text, data1->version, data1->checkSum);
+  lastRun_.messageId = row.messageId;
+  view_.ShowMessage(Message{row.messageId, std::move(text), row.title, row.icon});
 }
 
 std::unique_ptr<CProgressDlg> CUpdateProcedure::NewProgress(uint32_t captionId) {

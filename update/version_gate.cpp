@@ -51,14 +51,8 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
     progress->SetPosition(99);
     read = port.ReadVersionReply(report) != 0;
   }
-  if (!read) {
-    Fail(RunReason::kVersionNotRead, PortErrorText(port));
-    Step("CheckVersion", false);
-    // Released before the message; the window stays up until the user has closed the box.
-    ReleasePrinter(port);
-    ShowMessage(IDS_VERSION_FAILED, MessageTitle::Error, MessageIcon::Warning);
-    return 0;
-  }
+  // The box is shown over this window, which goes when the user has closed it.
+  if (!read) return Stop(port, RunReason::kVersionNotRead, PortErrorText(port));
 
   const bool same = std::memcmp(report.data1Version, images_.slots[kData1].ownVersion, 6) == 0;
   const bool accepted = !same && IsAcceptedVersion(report.data1Version);
@@ -82,33 +76,27 @@ int CUpdateProcedure::CheckVersion(CPrinterPort& port) {
     checkSums[i] = CheckSumText(reported[i].checkSum);
   }
   if (!accepted) {
-    Fail(same ? RunReason::kNewestVersion : RunReason::kNotApplicable,
-         "DATA1 " + reported[kData1].version);
+    return Stop(port, same ? RunReason::kNewestVersion : RunReason::kNotApplicable,
+                "DATA1 " + EscapedText(reported[kData1].version),
+                {.seen = VersionsText(versions, checkSums), .data1 = &reported[kData1]});
   }
-  Step("CheckVersion", accepted, VersionsText(versions, checkSums));
-  if (accepted) return 1;
-
-  ReleasePrinter(port);
-  if (same) {
-    ShowMessage(IDS_NEWEST_VERSION, MessageTitle::VersionCheck, MessageIcon::Information);
-  } else {
-    ShowText(IDS_NOT_APPLICABLE,
-             FormatVersionMessage(LoadString(IDS_NOT_APPLICABLE, language_),
-                                  reported[kData1].version, report.data1CheckSum),
-             MessageTitle::VersionCheck, MessageIcon::Information);
-  }
-  return 0;
+  Step(RunStep::kCheckVersion, true, VersionsText(versions, checkSums));
+  return 1;
 }
 
-int CUpdateProcedure::VerifyVersions(CPrinterPort& port, CProgressDlg* progress) {
+int CUpdateProcedure::VerifyVersions(CPrinterPort& port, std::unique_ptr<CProgressDlg>& progress) {
+  // A failure's record carries the After fields as they were read.
+  auto stop = [&](RunReason reason, std::string detail) {
+    return Stop(
+        port, reason, std::move(detail),
+        {.seen = VersionsText(fields_.afterVersion, fields_.afterCheckSum), .window = &progress});
+  };
   VersionReport report{};
-  const bool read =
-      port.SendVersionRequest(command::kVersionCode) &&
-      (PacedWait(clock_, kReplyWaitMs, progress, kReplyWaitStepMs), port.ReadVersionReply(report));
-  if (!read) {
-    Fail(RunReason::kVersionNotReadBack, PortErrorText(port));
-    return 0;  // the After fields stay empty
-  }
+  const bool read = port.SendVersionRequest(command::kVersionCode) &&
+                    (PacedWait(clock_, kReplyWaitMs, progress.get(), kReplyWaitStepMs),
+                     port.ReadVersionReply(report));
+  // The After fields stay empty.
+  if (!read) return stop(RunReason::kVersionNotReadBack, PortErrorText(port));
 
   const auto reported = ReportedImages(report);
   for (int i = 0; i < kImageCount; ++i) {
@@ -128,13 +116,11 @@ int CUpdateProcedure::VerifyVersions(CPrinterPort& port, CProgressDlg* progress)
       std::array<std::string, kImageCount> one, none;
       one[i] = fields_.afterVersion[i];
       none[i] = fields_.afterCheckSum[i];
-      Fail(RunReason::kVersionMismatch, "version " + VersionsText(one, none));
-      return 0;
+      return stop(RunReason::kVersionMismatch, "version " + VersionsText(one, none));
     }
     if (fields_.afterCheckSum[i] != BoundedText(slot.ownCheckSum)) {
-      Fail(RunReason::kVersionMismatch, image + " check sum " + fields_.afterCheckSum[i] +
-                                            ", expected " + BoundedText(slot.ownCheckSum));
-      return 0;
+      return stop(RunReason::kVersionMismatch, image + " check sum " + fields_.afterCheckSum[i] +
+                                                   ", expected " + BoundedText(slot.ownCheckSum));
     }
   }
   return 1;

@@ -13,6 +13,21 @@ std::string BoundedText(const char* field, size_t size) {
   return std::string(field, length);
 }
 
+std::string EscapedText(const std::string& text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u < 0x7F && c != '\\') {
+      out += c;
+    } else {
+      out += std::string("\\x") + kDigits[u >> 4] + kDigits[u & 0xF];
+    }
+  }
+  return out;
+}
+
 std::string CheckSumText(uint32_t checkSum) {
   char text[12];
   std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(checkSum));

@@ -17,6 +17,11 @@ std::string BoundedText(const char (&field)[N]) {
   return BoundedText(field, N);
 }
 
+// A text from the printer as it goes into a line of the run log or a step's detail: printable
+// ASCII as it stands, every other byte (controls, anything from 0x80 on) and the backslash as
+// \xNN, so that no byte of the printer's can forge a line or turn how it reads.
+std::string EscapedText(const std::string& text);
+
 // Four upper-case hexadecimal digits, zero-padded ("00A6").
 std::string CheckSumText(uint32_t checkSum);
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "link/printer_port.h"
+#include "protocol/device_id.h"
 #include "protocol/status_report.h"
 #include "protocol/version_report.h"
 
@@ -52,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   uint16_t ids[2] = {};
-  (void)zmr::CPrinterPort::ParseDeviceId(reinterpret_cast<const char*>(copy.get()), size, ids);
+  (void)zmr::ParseDeviceId(reinterpret_cast<const char*>(copy.get()), size, ids);
   return 0;
 }

@@ -47,6 +47,8 @@ class Probe final : public RunObserver {
  public:
   explicit Probe(RunGuard& guard) : guard_(guard) {}
   void OnRunStarted(bool force) override { guard_.OnRunStarted(force); }
+  void OnEnteringDownloadMode() override { guard_.OnEnteringDownloadMode(); }
+  void OnDownloadModeNotEntered() override { guard_.OnDownloadModeNotEntered(); }
   void OnDownloadModeEntered() override {
     guard_.OnDownloadModeEntered();
     inDownloadMode = ListInhibitors();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Start-up of the desktop tool, each case in a process of its own on the offscreen platform.
 // The tool runs with ZMR470_UI_LOG=-, so it writes one line per window or message box that it
-// shows (and answers the boxes itself); a private XDG_RUNTIME_DIR keeps its single-instance lock
-// away from any other run.
+// shows (and answers the boxes itself); a private XDG_STATE_HOME keeps its single-instance lock
+// and its run log away from any other run.
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,7 +69,7 @@ class StartupTest : public QObject {
 
   // The same against a lock that another program of the user holds (here: this test).
   void lockHeldElsewhere() {
-    qputenv("XDG_RUNTIME_DIR", runtime_->path().toLocal8Bit());
+    qputenv("XDG_STATE_HOME", runtime_->path().toLocal8Bit());
     const auto lock = zmr::platform::InstanceLock::Acquire(zmr::kInstanceName);
     QVERIFY(lock);
     std::unique_ptr<QProcess> tool = Start(QStringLiteral(ZMR_SIM_LIB_DIR));
@@ -83,7 +83,7 @@ class StartupTest : public QObject {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("ZMR470_UI_LOG"), QStringLiteral("-"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_->path());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), runtime_->path());
     env.insert(QStringLiteral("LD_LIBRARY_PATH"), libraryPath);
     env.remove(QStringLiteral("ZMR470_SIM"));
     auto process = std::make_unique<QProcess>();

@@ -61,6 +61,32 @@ TEST(ParseArguments, TheUsualOptions) {
   EXPECT_EQ(args, copy);
 }
 
+// -f/--force runs the update in force mode; it takes no argument and does not outrank the help.
+TEST(ParseArguments, ForceMode) {
+  const struct {
+    std::vector<const char*> args;
+    Command command;
+    bool force;
+  } cases[] = {
+      {{"-f"}, Command::Run, true},
+      {{"--force"}, Command::Run, true},
+      {{"--fo"}, Command::Run, true},
+      {{"-f", "-f"}, Command::Run, true},
+      {{}, Command::Run, false},
+      {{"-fh"}, Command::Help, false},
+      {{"--force=1"}, Command::Usage, false},
+      {{"-f", "now"}, Command::Usage, false},
+  };
+  for (const auto& c : cases) {
+    const Arguments parsed = Parse(c.args);
+    std::string shown;
+    for (const char* arg : c.args) shown += std::string(arg) + " ";
+    EXPECT_EQ(parsed.command, c.command) << shown;
+    EXPECT_EQ(parsed.force, c.force) << shown;
+  }
+  EXPECT_NE(HelpText().find("  -f, --force "), std::string::npos);
+}
+
 TEST(WriteText, ReportsOutputThatCannotBeWritten) {
   std::ostringstream out;
   std::ostringstream err;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Runs the terminal tool as a process and checks its exit status and output.
+// Runs the terminal tool as a process and checks its exit status and output: the cases that need
+// more than the outcome table's rows (a terminal, signals, the run log, the command line).
 //
 //   cli_process_check [checks...] -- PROGRAM [ARGS...]
 //
@@ -27,19 +28,16 @@
 //   --log-match REGEX  a line of the run log ($XDG_STATE_HOME/zmr470-update/zmr470-update.log,
 //                      emptied before the run) matches REGEX
 //   --full-stdout      run with standard output /dev/full (every write fails: no space)
+//   --json-field POINTER=VALUE  standard output is one JSON object on one line and nothing else,
+//                      and its value at POINTER (a JSON pointer, /after/data1/version) is VALUE:
+//                      a string as it stands, anything else as JSON (16, null)
 // When ZMR470_SIM_TRACE names a file (or a check above needs the trace), it is emptied first, and
 // afterwards the simulated printer's trace in it must hold no protocol violation (no line with
 // "VIOLATION"). Without --tty, both outputs must be free of control characters (line breaks
 // excepted). With
 // --tty, the status line must be redrawn in place ("\r" ... ESC "[K") and finished before the
 // closing message. The real time the program took is printed for the log.
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <regex.h>
-#include <sys/inotify.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -51,13 +49,20 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/startup.h"
 #include "platform/instance_lock.h"
+#include "tests/cli/cli_outcomes.h"
+#include "tests/cli/posix_process.h"
 
 namespace {
+
+using zmr::test::SplitLines;
 
 struct Expectations {
   int status = -1;
@@ -81,42 +86,7 @@ struct Expectations {
   std::vector<std::string> logMatches;
   bool noStdout = false;
   bool fullStdout = false;
-};
-
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-  long traceLinesAtSignal = -1;  // -1: no signal was sent
-};
-
-// Sends the case's signal once the trace file has enough lines; woken by inotify.
-struct SignalAtTrace {
-  const Expectations* expect = nullptr;
-  pid_t pid = -1;
-  int watch = -1;  // inotify descriptor, -1 when no signal is to be sent
-  Result* result = nullptr;
-
-  static long CountLines(const std::string& path) {
-    std::ifstream file(path);
-    long n = 0;
-    std::string line;
-    while (std::getline(file, line)) ++n;
-    return n;
-  }
-  void Check() {
-    if (watch < 0 || result->traceLinesAtSignal >= 0) return;
-    const long lines = CountLines(expect->traceFile);
-    if (lines < expect->signalAtTrace) return;
-    result->traceLinesAtSignal = lines;
-    kill(pid, expect->signal);
-  }
-  void OnReadable() {
-    char events[4096];
-    while (read(watch, events, sizeof events) > 0) {
-    }
-    Check();
-  }
+  std::vector<std::string> jsonFields;
 };
 
 int failures = 0;
@@ -147,127 +117,9 @@ class WholeLine {
   bool ok_ = false;
 };
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-// Reads both pipes until both are closed.
-void Drain(int outFd, int errFd, Result& result, SignalAtTrace& trigger) {
-  pollfd fds[3] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}, {trigger.watch, POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = errFd >= 0 ? 2 : 1;
-  if (errFd < 0) fds[1].fd = -1;
-  trigger.Check();
-  while (open > 0) {
-    if (poll(fds, 3, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[2].fd >= 0 && fds[2].revents != 0) trigger.OnReadable();
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, size_t(n));
-      } else if (n == 0 || errno != EINTR) {
-        // A pseudo-terminal reports EIO once the other side has gone.
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-}
-
-Result Run(char** argv, const Expectations& expect) {
-  const bool tty = expect.tty;
-  const bool closedStdout = expect.closedStdout;
-  const bool fullStdout = expect.fullStdout;
-  Result result;
-  pid_t pid = -1;
-  SignalAtTrace trigger{&expect, -1, -1, &result};
-  if (expect.signal != 0) {
-    trigger.watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (trigger.watch < 0 || inotify_add_watch(trigger.watch, expect.traceFile.c_str(),
-                                               IN_MODIFY | IN_CLOSE_WRITE) < 0) {
-      Fail("cannot watch the trace file");
-      return result;
-    }
-  }
-  if (tty) {
-    int master = -1;
-    winsize size{};
-    size.ws_col = 80;
-    size.ws_row = 24;
-    pid = forkpty(&master, nullptr, nullptr, &size);
-    if (pid == 0) {
-      execv(argv[0], argv);
-      _exit(127);
-    }
-    if (pid < 0) return result;
-    trigger.pid = pid;
-    Drain(master, -1, result, trigger);
-  } else {
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return result;
-    if (closedStdout) {
-      // Nobody reads, from the start: every write of the program to standard output fails
-      // (EPIPE, or SIGPIPE when it does not guard against it).
-      close(out[0]);
-      out[0] = open("/dev/null", O_RDONLY);
-    }
-    pid = fork();
-    if (pid == 0) {
-      if (fullStdout) {
-        close(out[1]);
-        out[1] = open("/dev/full", O_WRONLY);
-      }
-      dup2(out[1], STDOUT_FILENO);
-      dup2(err[1], STDERR_FILENO);
-      close(out[0]);
-      close(out[1]);
-      close(err[0]);
-      close(err[1]);
-      if (expect.noStdout) close(STDOUT_FILENO);
-      execv(argv[0], argv);
-      _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    if (pid < 0) return result;
-    trigger.pid = pid;
-    Drain(out[0], err[0], result, trigger);
-  }
-  if (trigger.watch >= 0) close(trigger.watch);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
-}
-
-// Every byte below 0x20 but the line break, and DEL. (C1 controls and broken UTF-8 are the
-// view's business too, but these are the ones a terminal acts on.)
 void CheckNoControlCharacters(const std::string& text, const char* stream) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if ((c < 0x20 && c != '\n') || c == 0x7F) {
-      char what[128];
-      std::snprintf(what, sizeof what, "%s has control character 0x%02X at byte %zu", stream, c, i);
-      Fail(what);
-      return;
-    }
-  }
+  const std::string problem = zmr::test::ControlCharacterProblem(text, stream);
+  if (!problem.empty()) Fail(problem);
 }
 
 void CheckInPlace(const std::string& text) {
@@ -343,6 +195,8 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
       expect.noStdout = true;
     } else if (arg == "--log-match" && hasValue) {
       expect.logMatches.emplace_back(argv[++i]);
+    } else if (arg == "--json-field" && hasValue) {
+      expect.jsonFields.emplace_back(argv[++i]);
     } else if (arg == "--trace-match" && hasValue) {
       expect.traceMatches.emplace_back(argv[++i]);
     } else if (arg == "--trace-no-match" && hasValue) {
@@ -360,6 +214,33 @@ bool ParseArguments(int argc, char** argv, Expectations& expect, int& programInd
 }
 
 }  // namespace
+
+void CheckJson(const std::string& out, const std::vector<std::string>& fields) {
+  if (out.empty() || out.find('\n') != out.size() - 1) {
+    Fail("stdout is not one line: " + out);
+    return;
+  }
+  nlohmann::json object;
+  try {
+    object = nlohmann::json::parse(out);
+  } catch (const nlohmann::json::exception& error) {
+    Fail(std::string("stdout is not JSON: ") + error.what());
+    return;
+  }
+  if (!object.is_object()) Fail("stdout is not a JSON object");
+  for (const std::string& field : fields) {
+    const size_t equals = field.find('=');
+    const std::string pointer = field.substr(0, equals);
+    const std::string expected = equals == std::string::npos ? "" : field.substr(equals + 1);
+    try {
+      const nlohmann::json& value = object.at(nlohmann::json::json_pointer(pointer));
+      const std::string shown = value.is_string() ? value.get<std::string>() : value.dump();
+      if (shown != expected) Fail("JSON " + pointer + " is " + shown + ", expected " + expected);
+    } catch (const nlohmann::json::exception& error) {
+      Fail("JSON " + pointer + ": " + error.what());
+    }
+  }
+}
 
 int main(int argc, char** argv) {
   Expectations expect;
@@ -419,7 +300,16 @@ int main(int argc, char** argv) {
   }
 
   const auto start = std::chrono::steady_clock::now();
-  const Result result = Run(argv + programIndex, expect);
+  zmr::test::ProcessOptions options;
+  options.tty = expect.tty;
+  options.closedStdout = expect.closedStdout;
+  options.fullStdout = expect.fullStdout;
+  options.noStdout = expect.noStdout;
+  options.signal = expect.signal;
+  options.signalAtTrace = expect.signalAtTrace;
+  options.traceFile = expect.traceFile;
+  const zmr::test::ProcessResult result = zmr::test::RunProcess(argv + programIndex, options);
+  if (!result.problem.empty()) Fail(result.problem);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("real time: %.1f s, exit status %d\n", seconds, result.status);
@@ -540,16 +430,14 @@ int main(int argc, char** argv) {
       if (!found) Fail("no run log line matches /" + pattern + "/");
     }
   }
+  if (!expect.jsonFields.empty()) CheckJson(result.out, expect.jsonFields);
   if ((expect.quiet || expect.quietStdout) && !result.out.empty()) Fail("stdout is not empty");
   if (expect.quiet && !result.err.empty()) Fail("stderr is not empty");
   if (!traceFile.empty()) {
-    std::ifstream trace(traceFile);
-    for (std::string line; std::getline(trace, line);) {
-      // One that follows a write the printer itself garbled (corruptwrite) is not the tool's.
-      if (line.find(" VIOLATION ") != std::string::npos &&
-          line.find("(after a write fault)") == std::string::npos)
-        Fail("simulated printer: " + line);
-    }
+    std::ostringstream trace;
+    trace << std::ifstream(traceFile).rdbuf();
+    for (const std::string& line : zmr::test::TraceViolations(trace.str()))
+      Fail("simulated printer: " + line);
   }
   return failures == 0 ? 0 : 1;
 }

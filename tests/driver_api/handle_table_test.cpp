@@ -30,7 +30,7 @@ class EchoChannel : public Channel {
 
 TEST(HandleTable, ReadWriteCloseAndCount) {
   const size_t before = OpenHandleCount();
-  const Handle handle = RegisterChannel(std::make_unique<EchoChannel>(3));
+  const ChannelHandle handle = RegisterChannel(std::make_unique<EchoChannel>(3));
   EXPECT_NE(handle, kInvalidHandle);
   EXPECT_EQ(OpenHandleCount(), before + 1);
 

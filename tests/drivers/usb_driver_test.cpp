@@ -16,6 +16,7 @@
 #include "emulated_bus_fixture.h"
 #include "link/status_query.h"
 #include "protocol/commands.h"
+#include "protocol/device_id.h"
 #include "protocol/version_report.h"
 #include "sim/sim_trace.h"
 
@@ -95,7 +96,7 @@ TEST_F(EmulatedBusTest, DescribesEachPrinterByItsIdsAndItsPlaceOnTheBus) {
   char id[ZMR_DRIVER_TEXT_SIZE] = {};
   char path[ZMR_DRIVER_TEXT_SIZE] = {};
   ASSERT_NE(UsbGetDeviceInfo(1, id, path), 0);
-  ASSERT_TRUE(CPrinterPort::ParseDeviceId(id, sizeof id, ids));
+  ASSERT_TRUE(ParseDeviceId(id, sizeof id, ids));
   EXPECT_EQ(ids[0], 0x04CB);
   EXPECT_EQ(ids[1], 0x5006);
 
@@ -112,7 +113,7 @@ TEST_F(EmulatedBusTest, OpensAPrinterByItsDevicePathWithOneClaimForBothPipes) {
   Plug(PrinterAt("1-3"));
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
-  EXPECT_EQ(port->DriverPath(), 1);
+  EXPECT_EQ(port->DriverPath(), DriverPath::kByDevicePath);
   EXPECT_STREQ(port->DevicePath(), "usb:1-3");
   EXPECT_TRUE(port->IsPipeOpen(CPrinterPort::kWritePipe));
   EXPECT_TRUE(port->IsPipeOpen(CPrinterPort::kReadPipe));
@@ -125,7 +126,7 @@ TEST_F(EmulatedBusTest, OpensByIndexInTheOrderOfThePlacesOnTheBus) {
   Plug(MakersInterfaceAt("1-3"));
   auto port = NewPort();
   ASSERT_EQ(port->Open(), 1);
-  EXPECT_EQ(port->DriverPath(), 0);
+  EXPECT_EQ(port->DriverPath(), DriverPath::kByIndex);
   EXPECT_EQ(Device(1).Counts().claims, 1) << "index 0 is the printer at 1-3";
   EXPECT_EQ(Device(0).Counts().claims, 0);
   port->Close();
@@ -133,7 +134,7 @@ TEST_F(EmulatedBusTest, OpensByIndexInTheOrderOfThePlacesOnTheBus) {
   const uint16_t product = 0x5006;
   ASSERT_NE(SetVenderID(0x04CB), 0);
   SetProductID(&product, 1);
-  const platform::Handle second = UsbOpenBulk("PIPE01", 1);
+  const platform::DriverHandle second = UsbOpenBulk("PIPE01", 1);
   ASSERT_NE(second, platform::kInvalidHandle);
   EXPECT_EQ(Device(0).Counts().claims, 1);
   EXPECT_EQ(UsbOpenBulk("PIPE01", 2), platform::kInvalidHandle);
@@ -165,7 +166,7 @@ TEST_F(EmulatedBusTest, RefusesWhatNamesNoPipeOfAPrinter) {
 
   // The control channel holds the printer open but carries nothing, and no control request is
   // supported.
-  const platform::Handle control = UsbOpenCont(0, 0);
+  const platform::DriverHandle control = UsbOpenCont(0, 0);
   ASSERT_NE(control, platform::kInvalidHandle);
   uint8_t byte = 0;
   uint32_t done = 7;
@@ -256,7 +257,7 @@ TEST_F(EmulatedBusTest, APrinterThatStopsAnsweringFailsTheTransferAfterTheTimeou
 
   // A block that the printer stops taking part-way fails and reports the bytes that did go
   // through (the port itself turns any failed write into 0).
-  const platform::Handle out = UsbOpenBulk3("PIPE00", "usb:1-2");
+  const platform::DriverHandle out = UsbOpenBulk3("PIPE00", "usb:1-2");
   const std::vector<uint8_t> block(4096, 0xFF);
   uint32_t done = 0;
   EXPECT_FALSE(platform::WriteHandle(out, block.data(), 4096, &done));
@@ -291,8 +292,8 @@ TEST_F(EmulatedBusTest, AfterTheModeSwitchTheOldHandlesFailAtOnceAndAReopenWorks
 TEST_F(EmulatedBusTest, ClosingTheLastHandleReleasesTheInterfaceAndClosesTheDevice) {
   Plug(PrinterAt("1-2"));
 
-  const platform::Handle out = UsbOpenBulk3("PIPE00", "usb:1-2");
-  const platform::Handle in = UsbOpenBulk3("PIPE01", "usb:1-2");
+  const platform::DriverHandle out = UsbOpenBulk3("PIPE00", "usb:1-2");
+  const platform::DriverHandle in = UsbOpenBulk3("PIPE01", "usb:1-2");
   ASSERT_NE(out, platform::kInvalidHandle);
   ASSERT_NE(in, platform::kInvalidHandle);
   EXPECT_EQ(OpenDeviceNodes(), 1u) << "both pipes share one open device";

@@ -4,54 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "tests/images/record_stream_builder.h"
 #include "tests/images/reference_record_stream.h"
 
 namespace zmr {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// Builds small streams; `Sum()` appends a sum record holding the stream sum so far.
-class Stream {
- public:
-  Stream& Record(uint32_t address, const Bytes& data) {
-    return RecordWithLength(address, static_cast<uint32_t>(data.size()), data);
-  }
-  Stream& RecordWithLength(uint32_t address, uint32_t length, const Bytes& data) {
-    bytes_.push_back('P');
-    Put32(address, true);
-    Put32(length, true);
-    for (uint8_t b : data) Add(b, true);
-    return *this;
-  }
-  Stream& Sum() { return SumOf(sum_); }
-  Stream& SumOf(uint32_t value) {
-    bytes_.push_back('S');
-    Put32(value, false);
-    return *this;
-  }
-  Stream& Raw(std::initializer_list<uint8_t> raw) {
-    bytes_.insert(bytes_.end(), raw);
-    return *this;
-  }
-  Stream& End() { return Raw({'E'}); }
-  Bytes bytes() const { return bytes_; }
-
- private:
-  void Add(uint8_t b, bool summed) {
-    bytes_.push_back(b);
-    if (summed) sum_ += b;
-  }
-  void Put32(uint32_t v, bool summed) {
-    for (int shift = 24; shift >= 0; shift -= 8) Add(static_cast<uint8_t>(v >> shift), summed);
-  }
-  Bytes bytes_;
-  uint32_t sum_ = 0;
-};
+using Stream = test::RecordStreamBuilder;
 
 Bytes Filled(size_t n, uint8_t first) {
   Bytes b(n);

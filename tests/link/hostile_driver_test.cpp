@@ -121,7 +121,7 @@ TEST_F(HostileDriverTest, DevicePathFillingItsBufferIsCutTo255Characters) {
   state_.devicePaths = {path};
   CPrinterPort port(imported_, loaded_, clock_);
   ASSERT_EQ(port.Open(), 1);
-  EXPECT_EQ(port.DriverPath(), 1);
+  EXPECT_EQ(port.DriverPath(), DriverPath::kByDevicePath);
   EXPECT_EQ(std::string(port.DevicePath()), path.substr(0, 255));
   ASSERT_EQ(state_.openedPaths.size(), 2u);
   EXPECT_EQ(state_.openedPaths[0], path.substr(0, 255));

@@ -23,14 +23,7 @@ std::vector<Bytes> Writes() {
   return writes;
 }
 
-class PortCommandTest : public SimPortTest {
- protected:
-  CPrinterPort& OpenPrinter(sim::SimConfig config = Printers(1, 0)) {
-    CPrinterPort& port = Start(config);
-    EXPECT_EQ(port.Open(), 1);
-    return port;
-  }
-};
+class PortCommandTest : public SimPortTest {};
 
 // Each command's bytes and the pause inside its operation, measured on the virtual clock.
 TEST_F(PortCommandTest, BytesAndPauses) {

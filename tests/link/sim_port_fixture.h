@@ -54,6 +54,13 @@ class SimPortTest : public testing::Test {
     return *port_;
   }
 
+  // Start(config) with the port opened (the open is expected to succeed).
+  CPrinterPort& OpenPrinter(sim::SimConfig config = Printers(1, 0)) {
+    CPrinterPort& port = Start(config);
+    EXPECT_EQ(port.Open(), 1);
+    return port;
+  }
+
   static sim::SimConfig Printers(int listed, int indexed) {
     sim::SimConfig config;
     config.listed = listed;

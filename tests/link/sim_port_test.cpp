@@ -87,17 +87,17 @@ TEST_F(PortOpenTest, OpensThroughEitherLibraryPreferringTheIndexedOne) {
     const char* name;
     SimConfig config;
     int result;
-    int driverPath;
+    DriverPath driverPath;
     PortError code;
   };
   SimConfig refused = Printers(1, 1);
   refused.vendorIdRefused = true;
   const Case cases[] = {
-      {"Indexed", Printers(0, 1), 1, 0, PortError::kNone},
-      {"Listed", Printers(1, 0), 1, 1, PortError::kNone},
-      {"BothPrefersIndexed", Printers(1, 1), 1, 0, PortError::kNone},
-      {"VendorRefusedFallsBackToListed", refused, 1, 1, PortError::kNone},
-      {"NoPrinter", Printers(0, 0), 0, 0, PortError::kOpenFailed},
+      {"Indexed", Printers(0, 1), 1, DriverPath::kByIndex, PortError::kNone},
+      {"Listed", Printers(1, 0), 1, DriverPath::kByDevicePath, PortError::kNone},
+      {"BothPrefersIndexed", Printers(1, 1), 1, DriverPath::kByIndex, PortError::kNone},
+      {"VendorRefusedFallsBackToListed", refused, 1, DriverPath::kByDevicePath, PortError::kNone},
+      {"NoPrinter", Printers(0, 0), 0, DriverPath::kByIndex, PortError::kOpenFailed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -128,7 +128,7 @@ TEST_F(PortOpenTest, OpenOnAnOpenPortFailsAndKeepsThePipes) {
   EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
   EXPECT_EQ(port.OpenByDevicePath(), 0);
   EXPECT_EQ(port.ErrorCode(), PortError::kNotOpen);
-  EXPECT_EQ(port.DriverPath(), 0);
+  EXPECT_EQ(port.DriverPath(), DriverPath::kByIndex);
   EXPECT_EQ(driver_api::OpenHandleCount(), 2u);
   // The first pipes still carry the printer's answer.
   uint8_t reply[48];
@@ -264,7 +264,7 @@ TEST_F(DevicePathTest, StalePathFailsUntilLookedUpAgain) {
   port.ClearDevicePath();
   ASSERT_EQ(port.Open(), 1);
   EXPECT_EQ(port.DevicePath(), Bus().DevicePath(0));
-  EXPECT_EQ(port.DriverPath(), 1);
+  EXPECT_EQ(port.DriverPath(), DriverPath::kByDevicePath);
 }
 
 TEST_F(DevicePathTest, PathOfTheFirstMatchingListedDevice) {

@@ -16,11 +16,6 @@ const Bytes kWake = {0x1B, 'E', 'W', 'U'};
 
 class StatusQueryTest : public SimPortTest {
  protected:
-  CPrinterPort& OpenPrinter(sim::SimConfig config = Printers(1, 0)) {
-    CPrinterPort& port = Start(config);
-    EXPECT_EQ(port.Open(), 1);
-    return port;
-  }
   static StatusReport Poisoned() { return SimPortTest::Poisoned<StatusReport>(); }
   static std::vector<sim::TraceEntry> Trace() { return Bus().TraceEntries(); }
   static size_t WriteCount() {
@@ -31,6 +26,27 @@ class StatusQueryTest : public SimPortTest {
 
   CStatusQuery query_;
 };
+
+// The numbers the system reports for each named error: a pipe that is not open and a reply with a
+// wrong header share 1.
+TEST(StatusErrorCode, NumbersOfTheNamedErrors) {
+  const struct {
+    StatusError error;
+    int code;
+    const char* name;
+  } cases[] = {
+      {StatusError::kNone, 0, "None"},
+      {StatusError::kNotOpen, 1, "NotOpen"},
+      {StatusError::kBadReplyHeader, 1, "BadReplyHeader"},
+      {StatusError::kTransferFailed, 101, "TransferFailed"},
+      {StatusError::kBadType, 201, "BadType"},
+      {StatusError::kStillBusy, 203, "StillBusy"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Code(c.error), c.code) << c.name;
+    EXPECT_STREQ(Name(c.error), c.name);
+  }
+}
 
 // The request's bytes and the 50 ms between writing it and reading the reply.
 TEST_F(StatusQueryTest, RequestPerTypeWithPauseBeforeTheReply) {
@@ -93,7 +109,7 @@ TEST_F(StatusQueryTest, Failures) {
     bool open;
     bool closeReadPipe;
     uint8_t type;
-    int code;
+    StatusError error;
     size_t writes;
   };
   auto with = [](auto change) {
@@ -102,17 +118,17 @@ TEST_F(StatusQueryTest, Failures) {
     return config;
   };
   const Case cases[] = {
-      {"TypeOutOfRange", Printers(1, 0), true, false, 3, CStatusQuery::kBadType, 0},
-      {"TypeOutOfRangeReadPipeClosed", Printers(1, 0), true, true, 3, CStatusQuery::kNotOpen, 0},
-      {"PortClosed", Printers(1, 0), false, false, 0, CStatusQuery::kNotOpen, 0},
+      {"TypeOutOfRange", Printers(1, 0), true, false, 3, StatusError::kBadType, 0},
+      {"TypeOutOfRangeReadPipeClosed", Printers(1, 0), true, true, 3, StatusError::kNotOpen, 0},
+      {"PortClosed", Printers(1, 0), false, false, 0, StatusError::kNotOpen, 0},
       {"WrongTypeCharacter", with([](auto& p) { p.wrongStatusType = true; }), true, false, 0,
-       CStatusQuery::kNotOpen, 1},
+       StatusError::kBadReplyHeader, 1},
       {"ShortReply", with([](auto& p) { p.statusShortBy = 16; }), true, false, 0,
-       Code(StatusError::kTransferFailed), 1},
+       StatusError::kTransferFailed, 1},
       {"ShortRequest", with([](auto& p) { p.faults = {sim::Fault::FailWrite(1).Short(3)}; }), true,
-       false, 0, Code(StatusError::kTransferFailed), 1},
+       false, 0, StatusError::kTransferFailed, 1},
       {"FailedRead", with([](auto& p) { p.faults = {sim::Fault::FailRead(1)}; }), true, false, 1,
-       Code(StatusError::kTransferFailed), 1},
+       StatusError::kTransferFailed, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -121,7 +137,8 @@ TEST_F(StatusQueryTest, Failures) {
     CStatusQuery query;
     StatusReport report = Poisoned();
     EXPECT_FALSE(query.QueryStatus(port, c.type, report));
-    EXPECT_EQ(query.ErrorCode(), c.code);
+    EXPECT_STREQ(Name(query.Error()), Name(c.error));
+    EXPECT_EQ(query.ErrorCode(), Code(c.error));
     EXPECT_EQ(WriteCount(), c.writes);
     EXPECT_TRUE(Same(report, Poisoned()));
   }
@@ -159,11 +176,11 @@ TEST_F(StatusQueryTest, WakeNeedsOnlyTheWritePipe) {
   EXPECT_EQ(trace[0].bytes, kWake);
   StatusReport report{};
   EXPECT_FALSE(query_.QueryStatus(port, 0, report));
-  EXPECT_EQ(query_.ErrorCode(), CStatusQuery::kNotOpen);
+  EXPECT_EQ(query_.Error(), StatusError::kNotOpen);
 
   port.Close();
   EXPECT_FALSE(query_.SendWake(port));
-  EXPECT_EQ(query_.ErrorCode(), CStatusQuery::kNotOpen);
+  EXPECT_EQ(query_.Error(), StatusError::kNotOpen);
 }
 
 class BusyWaitTest : public StatusQueryTest {};
@@ -179,7 +196,7 @@ TEST_F(BusyWaitTest, StillBusyAfterTheLimit) {
     CPrinterPort& port = OpenPrinter(config);
     StatusReport report{};
     const uint64_t before = clock_.ElapsedMs();
-    EXPECT_EQ(Code(WaitWhileBusy(port, query_, 0, report, true)), kStillBusy);
+    EXPECT_EQ(WaitWhileBusy(port, query_, 0, report, true), StatusError::kStillBusy);
     const uint64_t waited = clock_.ElapsedMs() - before;
     EXPECT_GT(waited, kBusyLimitMs);
     EXPECT_LT(waited, kBusyLimitMs + kBusyPollMs + 100);
@@ -228,13 +245,13 @@ TEST_F(BusyWaitTest, GivesTheQueryCodeOnFailure) {
     bool poll;
     bool wrongType;
     uint8_t type;
-    int code;
+    StatusError error;
   };
   const Case cases[] = {
-      {"ClosedPolling", false, true, false, 0, CStatusQuery::kNotOpen},
-      {"ClosedNotPolling", false, false, false, 0, CStatusQuery::kNotOpen},
-      {"BadReplyPolling", true, true, true, 0, CStatusQuery::kNotOpen},
-      {"BadTypeNotPolling", true, false, false, 7, CStatusQuery::kBadType},
+      {"ClosedPolling", false, true, false, 0, StatusError::kNotOpen},
+      {"ClosedNotPolling", false, false, false, 0, StatusError::kNotOpen},
+      {"BadReplyPolling", true, true, true, 0, StatusError::kBadReplyHeader},
+      {"BadTypeNotPolling", true, false, false, 7, StatusError::kBadType},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -243,7 +260,7 @@ TEST_F(BusyWaitTest, GivesTheQueryCodeOnFailure) {
     CPrinterPort& port = c.open ? OpenPrinter(config) : Start(config);
     CStatusQuery query;
     StatusReport report{};
-    EXPECT_EQ(Code(WaitWhileBusy(port, query, c.type, report, c.poll)), c.code);
+    EXPECT_STREQ(Name(WaitWhileBusy(port, query, c.type, report, c.poll)), Name(c.error));
   }
 }
 

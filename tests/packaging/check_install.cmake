@@ -59,7 +59,7 @@ install_build(--component simulator)
 expect(*/zmr470-update/sim/libTUsbPrIf.so */zmr470-update/sim/libZUsbXpIf.so
        */zmr470-update/sim/libzmr_sim.so bin/zmr470-update-demo)
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env ZMR470_SIM=listed=2 XDG_RUNTIME_DIR=${SCRATCH}
+  COMMAND ${CMAKE_COMMAND} -E env ZMR470_SIM=listed=2 XDG_STATE_HOME=${SCRATCH}
           ${root}/bin/zmr470-update-demo --cli
   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT result EQUAL 11 OR NOT out MATCHES "Error: Two or more printers are connected.")

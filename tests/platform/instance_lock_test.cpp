@@ -61,9 +61,9 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-// Where the lock goes for each kind of runtime directory: only an absolute, private directory of
-// the user is taken; anything else falls back to the private folder in the state directory, never
-// to a shared place like /tmp or the current folder.
+// Where the lock goes for each kind of runtime directory: always the private folder in the state
+// directory, so that a copy started with XDG_RUNTIME_DIR and one started without take the same
+// lock; never a shared place like /tmp or the current folder.
 struct PlaceCase {
   const char* name;
   enum class Runtime { kUnset, kPrivate, kOpenToAll, kRelative, kAFile } runtime;
@@ -119,7 +119,7 @@ TEST_P(InstanceLockPlace, OnlyInAPrivateDirectoryOfTheUser) {
 INSTANTIATE_TEST_SUITE_P(
     Runtime, InstanceLockPlace,
     testing::Values(PlaceCase{"Unset", PlaceCase::Runtime::kUnset, false},
-                    PlaceCase{"Private", PlaceCase::Runtime::kPrivate, true},
+                    PlaceCase{"Private", PlaceCase::Runtime::kPrivate, false},
                     PlaceCase{"OpenToAll", PlaceCase::Runtime::kOpenToAll, false},
                     PlaceCase{"Relative", PlaceCase::Runtime::kRelative, false},
                     PlaceCase{"AFile", PlaceCase::Runtime::kAFile, false}),

@@ -88,6 +88,8 @@ TEST(SimEnvTest, SettingsTable) {
          return c.printer.bytesPerSecond == 60000000 && c.printer.busyMs == 60000 &&
                 c.printer.faults.at(0).delayMs == 300000;
        }},
+      {"downloadmode=pt",
+       [](const SimConfig& c) { return c.printer.erasedInDownloadMode == "pt"; }},
       {"  id=USB\\VID_04CB&PID_5006  path=/dev/sim0 ",
        [](const SimConfig& c) {
          return c.printerDeviceId == "USB\\VID_04CB&PID_5006" && c.printerDevicePath == "/dev/sim0";
@@ -123,10 +125,24 @@ TEST(SimEnvTest, UnusableSettingsAreReportedAndIgnored) {
 // within what a device could do.
 TEST(SimEnvTest, SettingsTakeWholeOrNotAtAll) {
   const char* refused[] = {
-      "data1=316G21:zz",      "data1=316G21X",  "data3=D110", "fault=reopen,bogus",
-      "fault=badversion,",    "speed=1",        "speed=999",  "speed=60000001",
-      "slow=1:4294967295",    "slow=p7:300001", "busy=60001", "reenum=4294967295",
-      "erase=60001",          "reply=x",        "refuse=x",   "refuse=pp",
+      "data1=316G21:zz",
+      "data1=316G21X",
+      "data3=D110",
+      "fault=reopen,bogus",
+      "fault=badversion,",
+      "speed=1",
+      "speed=999",
+      "speed=60000001",
+      "slow=1:4294967295",
+      "slow=p7:300001",
+      "busy=60001",
+      "reenum=4294967295",
+      "erase=60001",
+      "reply=x",
+      "refuse=x",
+      "refuse=pp",
+      "downloadmode=",
+      "downloadmode=px",
       "shortwrite=3:2000000",
   };
   const SimConfig defaults;

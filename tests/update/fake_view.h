@@ -2,6 +2,7 @@
 #pragma once
 // A recording main window and progress windows for driving the update core without a toolkit.
 // Everything the core asks of them is kept, in order, for the tests to read back.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,7 +24,10 @@ struct ProgressWindowRecord {
   int32_t upper = 0;
   int32_t step = 0;
   int32_t position = 0;
-  std::vector<int32_t> positions;  // every bar position set, in order
+  std::vector<int32_t> positions;       // every bar position set, in order
+  std::vector<uint64_t> positionTimes;  // when each was set (RecordingView::now)
+  uint64_t createdAt = 0;
+  uint64_t destroyedAt = UINT64_MAX;
   std::string percent = " 0 %";
   int percentWrites = 0;
   int drains = 0;
@@ -54,6 +58,7 @@ class RecordingWidget final : public ProgressWindow {
     const int32_t previous = record_->position;
     record_->position = position;
     record_->positions.push_back(position);
+    record_->positionTimes.push_back(Now());
     return previous;
   }
   std::string PercentText() const override { return record_->percent; }
@@ -64,6 +69,8 @@ class RecordingWidget final : public ProgressWindow {
   void DrainEvents() override;
 
  private:
+  uint64_t Now() const;
+
   RecordingView& view_;
   std::shared_ptr<ProgressWindowRecord> record_;
   bool createFails_;
@@ -115,7 +122,12 @@ class RecordingView final : public UpdateView {
   std::vector<std::string> events;
   std::function<void(const Message&)> onMessage;
   std::function<void()> onDrain;
+  std::function<uint64_t()> now;  // the time that progress windows note; 0 without
 };
+
+inline uint64_t RecordingWidget::Now() const {
+  return view_.now ? view_.now() : 0;
+}
 
 inline RecordingWidget::~RecordingWidget() {
   if (record_->created && !record_->destroyed) --view_.openWindows;
@@ -125,6 +137,7 @@ inline bool RecordingWidget::Create() {
   view_.events.push_back("widget:create");
   if (createFails_) return false;
   record_->created = true;
+  record_->createdAt = Now();
   ++view_.openWindows;
   return true;
 }
@@ -132,6 +145,7 @@ inline bool RecordingWidget::Create() {
 inline void RecordingWidget::Destroy() {
   view_.events.push_back("widget:destroy");
   if (record_->created && !record_->destroyed) --view_.openWindows;
+  if (!record_->destroyed) record_->destroyedAt = Now();
   record_->destroyed = true;
 }
 

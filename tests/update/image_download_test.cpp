@@ -123,5 +123,44 @@ TEST_F(BlockTransfer, BudgetIsTestedAfterEachWholeBlockOnly) {
   }
 }
 
+// Where the transfer stopped, for the run's detail: blocks count from 1 and the tail is one.
+TEST_F(BlockTransfer, ReportsTheBlockItStoppedIn) {
+  struct Case {
+    const char* name;
+    uint32_t size;
+    bool noData;
+    uint32_t failedWrite;  // 0: none
+    uint32_t budget;
+    DownloadResult result;
+    uint32_t block, blocks;
+  };
+  const uint32_t size = 3 * 4096 + 100;
+  const Case cases[] = {
+      {"AllSent", size, false, 0, 120000, DownloadResult::kDone, 4, 4},
+      {"ThirdBlockFails", size, false, 3, 120000, DownloadResult::kShortWrite, 3, 4},
+      {"TailFails", size, false, 4, 120000, DownloadResult::kShortWrite, 4, 4},
+      {"BudgetRunsOutInTheSecond", size, false, 0, 1500, DownloadResult::kTimedOut, 2, 4},
+      {"NoImageBytes", 100, true, 0, 120000, DownloadResult::kShortWrite, 1, 1},
+      {"EmptyImage", 0, false, 0, 120000, DownloadResult::kDone, 0, 0},
+  };
+  const FakeKeys keys(false, false);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimConfig config;
+    config.printer.bytesPerSecond = 4096;  // one second per whole block
+    if (c.failedWrite) config.printer.faults.push_back(sim::Fault::FailWrite(c.failedWrite));
+    Make(config, keys);
+    CPrinterPort port(LinkedImportedDriver(), TheDriverLibrary(), clock);
+    ASSERT_EQ(port.Open(), 1);
+    const std::vector<uint8_t> image(c.size, 0xA5);
+    BlockPosition at;
+    EXPECT_EQ(SendImageBlocks(port, clock, c.noData ? nullptr : image.data(), c.size, c.budget,
+                              nullptr, &at),
+              c.result);
+    EXPECT_EQ(at.block, c.block);
+    EXPECT_EQ(at.blocks, c.blocks);
+  }
+}
+
 }  // namespace
 }  // namespace zmr

@@ -32,11 +32,11 @@ struct Sleep {
 // The name of a write or read of the trace: "enter", "erase p", "block 4096", "read 48", ...
 inline std::string TransferName(const sim::TraceEntry& entry) {
   std::string name;
-  const auto& b = entry.bytes;
+  // A write that failed moved nothing: it is known by the bytes it offered.
+  const auto& b = entry.ok || entry.direction == 'R' ? entry.bytes : entry.offered;
   if (entry.direction == 'R') {
     name = "read " + std::to_string(entry.length);
   } else if (entry.length == 4 && (b.size() < 4 || b[0] == 0x1B)) {
-    // A write that failed moved no bytes: it is known as a command by its length only.
     const uint8_t kind = b.size() >= 4 ? b[1] : 0, what = b.size() >= 4 ? b[2] : 0;
     const uint8_t arg = b.size() >= 4 ? b[3] : 0;
     if (kind == 'f' && what == 'g')
@@ -125,6 +125,7 @@ class SimUpdateTest : public testing::Test {
     static const bool bound = TheDriverLibrary().IsLoaded() || TheDriverLibrary().Bind();
     ASSERT_TRUE(bound) << "the simulated libZUsbXpIf.so must be on the library path";
     clock.SetSleepObserver([this](uint32_t ms) { sleeps.push_back({clock.ElapsedMs(), ms}); });
+    view.now = [this] { return clock.ElapsedMs(); };
   }
 
   void TearDown() override {

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "protocol/commands.h"
 #include "protocol/version_report.h"
+#include "run_pacing.h"
 #include "sim_update_fixture.h"
 #include "update/string_table.h"
 #include "update/version_text.h"
@@ -129,6 +132,7 @@ struct Row {
   uint32_t message = IDS_SUCCESS;          // its title and icon follow from it (BoxOf)
   const char* quote = nullptr;             // a text the message must contain (the 2006 formatting)
   RunReason reason = RunReason::kSuccess;  // the named reason the run ends with
+  const char* detail = nullptr;            // what the run's result says about it, where checked
   // The run ended before the printer went into download mode: no Before fields, no release.
   bool stopsBeforeDownloadMode = false;
   Before before = Before::Printer;
@@ -137,6 +141,7 @@ struct Row {
   bool windowAtMessage = false;  // a progress window was still open while the box was up
   bool flagLeftSet = false;      // a release failed to write its command
   void (*check)(const RunInfo&) = nullptr;
+  const char* data1 = nullptr;  // the printer's DATA1 version, when the row sets one of its own
 };
 
 // Every failure is an "Error" with the warning icon; the version gate's two refusals are a
@@ -320,6 +325,11 @@ const Row kRows[] = {
      .reason = RunReason::kPrinterCountChanged,
      .stopsBeforeDownloadMode = true,
      .check = ExpectLatePrinterGotNothing},
+    // The printer comes back under another device path after the mode switch: it is looked up
+    // afresh, not opened under the path it had.
+    {.name = "NewDevicePathAfterModeSwitch",
+     .setup = [](sim::SimConfig& c) { c.newPathAfterModeSwitch = true; },
+     .after = After::Carried},
     {.name = "SecondPrinterPluggedInBehindAnIndexedOne",
      .setup =
          [](sim::SimConfig& c) {
@@ -430,6 +440,12 @@ const Row kRows[] = {
      .message = IDS_FAILED,
      .reason = RunReason::kImageNotSent,
      .windowAtMessage = true},
+    {.name = "Data2Block7Fails",
+     .setup = [](sim::SimConfig& c) { c.printer.faults.push_back(Fault::FailBlock('t', 7)); },
+     .message = IDS_FAILED,
+     .reason = RunReason::kImageNotSent,
+     .detail = "DATA2(T) block 7 of 101: port TransferFailed (101)",
+     .windowAtMessage = true},
     {.name = "TimeBudgetExceededDuringBlock7",
      .setup =
          [](sim::SimConfig& c) {
@@ -437,6 +453,7 @@ const Row kRows[] = {
          },
      .message = IDS_TIME_OUT,
      .reason = RunReason::kTimeBudgetExceeded,
+     .detail = "DATA1(M) block 7 of 251: more than 120 s",
      .windowAtMessage = true,
      .check = ExpectBlockSevenWholeAndNoEighth},
     // The images took, but the printer was never told to leave download mode: it needs the power
@@ -509,6 +526,41 @@ const Row kRows[] = {
      .check = ExpectKNotLookedAt},
 };
 
+// The version gate on a version one character off the own version and each accepted one, in
+// each of the six positions: only the sixth character of an accepted version may differ.
+std::vector<Row> OffByOneRows() {
+  static std::deque<std::string> texts;  // the rows' names and texts live as long as the rows
+  std::vector<Row> rows;
+  for (const char* base : {"316G21", "316A20", "316B20", "316C20"}) {
+    for (int at = 0; at < 6; ++at) {
+      std::string version = base;
+      version[static_cast<size_t>(at)] = 'X';
+      const bool own = std::string(base) == kImages[kData1].version;
+      const bool accepted = !own && at == 5;
+      Row row;
+      row.name =
+          texts.emplace_back("OffByOne" + std::string(base) + "At" + std::to_string(at)).c_str();
+      row.data1 = texts.emplace_back(version).c_str();
+      if (accepted) {
+        row.after = After::Carried;
+      } else {
+        row.message = IDS_NOT_APPLICABLE;
+        row.reason = RunReason::kNotApplicable;
+        row.quote = texts.emplace_back("\nDATA1(M) : " + version + " / 1A2B").c_str();
+      }
+      rows.push_back(row);
+    }
+  }
+  return rows;
+}
+
+std::vector<Row> AllRows() {
+  std::vector<Row> rows(std::begin(kRows), std::end(kRows));
+  const std::vector<Row> offByOne = OffByOneRows();
+  rows.insert(rows.end(), offByOne.begin(), offByOne.end());
+  return rows;
+}
+
 // Rows print as their names.
 void PrintTo(const Row& row, std::ostream* os) {
   *os << row.name;
@@ -520,6 +572,7 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   const Row& row = GetParam();
   sim::SimConfig config;
   if (row.setup) row.setup(config);
+  if (row.data1) config.printer.data1Version = row.data1;
   FakeKeys keys(row.shift, row.k);
   CUpdateProcedure& procedure = Make(config, keys, row.images, row.language);
 
@@ -549,6 +602,9 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
   EXPECT_EQ(shown.openWindows > 0, row.windowAtMessage);
   EXPECT_EQ(procedure.LastRun().messageId, row.message);
   EXPECT_STREQ(Name(procedure.LastRun().reason), Name(row.reason)) << procedure.LastRun().detail;
+  if (row.detail) {
+    EXPECT_EQ(procedure.LastRun().detail, row.detail);
+  }
   EXPECT_TRUE(runningAtMessage);
 
   // The twelve fields, as the procedure holds them and as they were last shown.
@@ -604,13 +660,23 @@ TEST_P(UpdateOutcome, OneMessageFieldsButtonReleaseAndNothingLeftBehind) {
         << "the failing step is told";
   }
 
+  // How it got there: the timeline of transfers and waits, and the bars against time. Where the
+  // printer sees a reply read only as the reply goes into the pipe, the order of the tool's
+  // pauses and reads is not on record.
+  const std::optional<test::Steps> timeline = test::RowTimeline(row.name, row.reason);
+  ASSERT_TRUE(timeline) << "every row has its timeline";
+  if (sim::kSeesReadsWhenMade) {
+    EXPECT_EQ(Timeline(), test::Folded(*timeline));
+    test::ExpectBarsFollowTime(view.progress, test::BarMoves(test::TimedSteps(trace, sleeps)));
+  }
+
   if (row.check) {
     sim::SimBus& bus = sim::SimBus::Instance();
     row.check(RunInfo{trace, bus.PrinterCount() > 0 ? &bus.Printer(0) : nullptr, keys, sleeps});
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Outcomes, UpdateOutcome, testing::ValuesIn(kRows),
+INSTANTIATE_TEST_SUITE_P(Outcomes, UpdateOutcome, testing::ValuesIn(AllRows()),
                          [](const testing::TestParamInfo<Row>& row) { return row.param.name; });
 
 }  // namespace

@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/ui_language.h"
-#include "ui/win32/resource.h"
+#include "ui/control_ids.h"
 #include "ui/win32/wide_text.h"
 #include "update/string_table.h"
 #include "update/update_view.h"
@@ -23,12 +26,29 @@ namespace {
 
 const std::string kMainWindowLine = "window\t102\tTALVERON ZMR470 Update Tool";
 
+// A folder of the test's own for the tool's %LOCALAPPDATA%, so that its run log is read here.
+std::filesystem::path FreshLocalAppData() {
+  static int count = 0;
+  wchar_t temp[MAX_PATH] = L"";
+  GetTempPathW(MAX_PATH, temp);
+  const std::filesystem::path dir =
+      std::filesystem::path(temp) /
+      ("zmr470-process-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+       std::to_string(++count));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 class ToolProcess {
  public:
-  // Starts the tool with `libraryDir` as the only place for its DLLs besides Windows' own.
+  // Starts the tool with `libraryDir` as the only place for its DLLs besides Windows' own, in
+  // `currentDir` (or this process's current folder).
   // The tool shows its texts in this process's language (Wine takes it from LANG at the start of
   // the first Windows process).
-  ToolProcess(const std::wstring& libraryDir, const std::string& sim) {
+  ToolProcess(const std::wstring& libraryDir, const std::string& sim,
+              const wchar_t* currentDir = nullptr)
+      : localAppData_(FreshLocalAppData()) {
     std::map<std::wstring, std::wstring> env;
     const wchar_t* block = GetEnvironmentStringsW();
     for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
@@ -42,6 +62,7 @@ class ToolProcess {
     env[L"PATH"] = libraryDir + L";C:\\windows\\system32;C:\\windows";
     env[L"ZMR470_UI_LOG"] = L"-";
     env[L"ZMR470_SIM"] = Widen(sim);
+    env[L"LOCALAPPDATA"] = localAppData_.wstring();
     std::wstring environment;
     for (const auto& [name, value] : env) environment += name + L"=" + value + L'\0';
     environment += L'\0';
@@ -59,7 +80,7 @@ class ToolProcess {
     std::wstring command = L"\"" + std::wstring(ZMR_TOOL) + L"\"";
     started_ =
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                       environment.data(), nullptr, &startup, &process_) != FALSE;
+                       environment.data(), currentDir, &startup, &process_) != FALSE;
     EXPECT_TRUE(started_);
     CloseHandle(write);  // the tool's end only: the pipe ends when the tool does
   }
@@ -72,6 +93,14 @@ class ToolProcess {
       CloseHandle(process_.hThread);
     }
     CloseHandle(read_);
+    std::error_code ignored;
+    std::filesystem::remove_all(localAppData_, ignored);
+  }
+
+  // The tool's run log as it is now (empty when there is none).
+  std::string RunLog() const {
+    std::ifstream in(localAppData_ / "zmr470-update" / "zmr470-update.log", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   // The next line the tool writes; empty when its output has ended.
@@ -147,6 +176,7 @@ class ToolProcess {
   bool Started() const { return started_; }
 
  private:
+  std::filesystem::path localAppData_;
   PROCESS_INFORMATION process_{};
   HANDLE read_ = nullptr;
   bool started_ = false;
@@ -171,6 +201,21 @@ std::string MessageLine(uint32_t id, MessageTitle title, MessageIcon icon,
   }
   return "message\t" + std::string(MessageTitleText(title)) + "\t" +
          (icon == MessageIcon::Warning ? "warning" : "information") + "\t" + escaped;
+}
+
+// The non-empty lines of a run log that holds one record ("\r\n" or "\n" ended).
+std::vector<std::string> RecordLines(const std::string& log) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
 }
 
 struct OutcomeCase {
@@ -214,6 +259,13 @@ void RunOutcome(const OutcomeCase& c) {
   EXPECT_EQ(Field(main, IDC_AFTER_VER1), "");
   EXPECT_EQ(tool.CloseAndWait(main), 0u);
   EXPECT_EQ(tool.ReadLine(), "");  // nothing after the box
+  // One record of the run in the run log, ending in its outcome.
+  const std::vector<std::string> record = RecordLines(tool.RunLog());
+  ASSERT_FALSE(record.empty());
+  EXPECT_EQ(record.front().rfind("== ", 0), 0u) << record.front();
+  EXPECT_NE(record.front().find("  zmr470-update "), std::string::npos) << record.front();
+  EXPECT_NE(record.back().find("outcome: " + std::to_string(c.messageId) + " "), std::string::npos)
+      << record.back();
 }
 
 std::string CaseName(const ::testing::TestParamInfo<OutcomeCase>& row) {
@@ -352,6 +404,16 @@ TEST(WholeUpdate, EndsInSuccessWithTheNewVersionsShown) {
   EXPECT_TRUE(IsWindowEnabled(main));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_DOWNLOAD)));
   EXPECT_EQ(tool.CloseAndWait(main), 0u);
+
+  // The record names the simulated printer's folder for the library loaded by name, holds the
+  // guard of download mode, and ends in the success.
+  const std::string log = tool.RunLog();
+  const std::string loaded = "driver libZUsbXpIf (loaded by name): " + Narrow(ZMR_SIM_LIB_DIR);
+  EXPECT_NE(log.find(loaded), std::string::npos) << log;
+  EXPECT_NE(log.find("sleep and shutdown inhibitor released"), std::string::npos) << log;
+  const std::vector<std::string> record = RecordLines(log);
+  ASSERT_FALSE(record.empty());
+  EXPECT_NE(record.back().find("outcome: 2024 \"Success!\""), std::string::npos) << log;
 }
 
 // Start-up: a second instance ends silently; a missing or incomplete ZUsbXpIf.dll gives only the
@@ -367,6 +429,56 @@ TEST(Startup, SecondInstanceEndsWithoutAWindow) {
   HWND main = first.MainWindow();
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(first.CloseAndWait(main), 0u);
+}
+
+// A name taken by an object of another kind gives no mutex at all: the tool cannot tell that no
+// other instance runs, so it ends as if one did, with a line in the run log.
+TEST(Startup, MutexNameTakenByAnotherKindOfObjectEndsSilently) {
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, L"TALVERON ZMR470 Update Tool");
+  ASSERT_NE(event, nullptr);
+  {
+    ToolProcess tool(ZMR_SIM_LIB_DIR, "");
+    const std::string first = tool.ReadLine();
+    EXPECT_EQ(first, "");
+    if (!first.empty()) tool.CloseAndWait(tool.MainWindow());
+    EXPECT_EQ(tool.Wait(), 0u);
+    const std::string log = tool.RunLog();
+    EXPECT_NE(log.find("CreateMutex failed with error 6"), std::string::npos) << log;
+  }
+  CloseHandle(event);
+}
+
+// Whether this system leaves the current folder out of the DLL search once the program has asked
+// for it (SetDllDirectoryW with an empty text). Wine does not: it searches it all the same.
+bool SystemHonoursAnEmptyDllDirectory() {
+  const std::filesystem::path dir = FreshLocalAppData();
+  wchar_t system[MAX_PATH] = L"";
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::filesystem::copy_file(std::filesystem::path(system) / "version.dll",
+                             dir / "zmr470_search_probe.dll");
+  wchar_t previous[MAX_PATH] = L"";
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  SetCurrentDirectoryW(dir.c_str());
+  SetDllDirectoryW(L"");
+  HMODULE found = LoadLibraryExW(L"zmr470_search_probe.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  SetDllDirectoryW(nullptr);
+  SetCurrentDirectoryW(previous);
+  if (found) FreeLibrary(found);
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+  return found == nullptr;
+}
+
+// Started in a folder that holds a ZUsbXpIf.dll, with none where the driver's libraries belong:
+// the one in the current folder is not loaded.
+TEST(Startup, DriverLibraryIsNotTakenFromTheCurrentFolder) {
+  if (!SystemHonoursAnEmptyDllDirectory())
+    GTEST_SKIP() << "this system searches the current folder for DLLs whatever the program asks";
+  ToolProcess tool(ZMR_NO_DRIVER_DIR, "", ZMR_SIM_LIB_DIR);
+  const std::string first = tool.ReadLine();
+  EXPECT_EQ(first, "message\tError\twarning\tWUsbXpIf.dll Not Found");
+  if (first == kMainWindowLine) tool.CloseAndWait(tool.MainWindow());
+  EXPECT_EQ(tool.Wait(), 0u);
 }
 
 TEST(Startup, DriverLibraryMissingOrLackingAnEntryPoint) {

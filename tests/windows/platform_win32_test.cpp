@@ -25,8 +25,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-platform::Handle AsPlatform(HANDLE handle) {
-  return reinterpret_cast<platform::Handle>(handle);
+platform::DriverHandle AsPlatform(HANDLE handle) {
+  return reinterpret_cast<platform::DriverHandle>(handle);
 }
 
 // An anonymous kernel pipe, both ends owned by the test.
@@ -156,14 +156,14 @@ class ScriptedChannel : public driver_api::Channel {
   bool readsOnly_;
 };
 
-HANDLE AsHandle(driver_api::Handle handle) {
+HANDLE AsHandle(driver_api::ChannelHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
 TEST(ChannelPipes, HandleIsAKernelPipeCountedUntilTheCallerClosesIt) {
   ScriptedChannel::State state;
   const size_t before = driver_api::OpenHandleCount();
-  const driver_api::Handle handle =
+  const driver_api::ChannelHandle handle =
       driver_api::RegisterChannel(std::make_unique<ScriptedChannel>(state, false));
   ASSERT_NE(handle, driver_api::kInvalidHandle);
   EXPECT_EQ(GetFileType(AsHandle(handle)), static_cast<DWORD>(FILE_TYPE_PIPE));
@@ -176,7 +176,7 @@ TEST(ChannelPipes, HandleIsAKernelPipeCountedUntilTheCallerClosesIt) {
 TEST(ChannelPipes, AFailedWriteFailsThatWriteOnly) {
   ScriptedChannel::State state;
   state.writeResults = {true, false, true};
-  const driver_api::Handle handle =
+  const driver_api::ChannelHandle handle =
       driver_api::RegisterChannel(std::make_unique<ScriptedChannel>(state, false));
   ASSERT_NE(handle, driver_api::kInvalidHandle);
   const Bytes block(4096, 0xA5);
@@ -194,9 +194,9 @@ TEST(ChannelPipes, AFailedWriteFailsThatWriteOnly) {
 TEST(ChannelPipes, ReplyIsInThePipeWhenTheWriteReturnsAndAReadOfNothingFailsAtOnce) {
   ScriptedChannel::State out;
   ScriptedChannel::State in;
-  const driver_api::Handle write =
+  const driver_api::ChannelHandle write =
       driver_api::RegisterChannel(std::make_unique<ScriptedChannel>(out, false));
-  const driver_api::Handle read =
+  const driver_api::ChannelHandle read =
       driver_api::RegisterChannel(std::make_unique<ScriptedChannel>(in, true));
   uint8_t buffer[64] = {};
   DWORD moved = 99;

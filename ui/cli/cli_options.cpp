@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "images/image_set.h"
-#include "update/string_table.h"
 
 #ifndef ZMR_VERSION
 #define ZMR_VERSION "0.0.0"
@@ -22,7 +21,7 @@ namespace {
 constexpr const char* kProgramName = "zmr470-update-cli";
 
 Arguments UsageError(const std::string& what) {
-  return {Command::Usage, std::string(kProgramName) + ": " + what};
+  return {Command::Usage, false, std::string(kProgramName) + ": " + what};
 }
 
 }  // namespace
@@ -33,16 +32,28 @@ Arguments ParseArguments(int argc, const char* const* argv) {
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) args.push_back(const_cast<char*>(argv[i] ? argv[i] : ""));
   args.push_back(nullptr);
-  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+  static constexpr int kJson = 0x100;  // a long option only
+  static const option kOptions[] = {{"force", no_argument, nullptr, 'f'},
+                                    {"help", no_argument, nullptr, 'h'},
                                     {"version", no_argument, nullptr, 'V'},
+                                    {"json", no_argument, nullptr, kJson},
                                     {nullptr, 0, nullptr, 0}};
+  Arguments run;
   opterr = 0;  // the messages are ours
   optind = 0;  // start afresh, also when called again
   for (;;) {
-    const int option = getopt_long(argc, args.data(), "+hV", kOptions, nullptr);
+    const int option = getopt_long(argc, args.data(), "+fhV", kOptions, nullptr);
     if (option == -1) break;
-    if (option == 'h') return {Command::Help, {}};
-    if (option == 'V') return {Command::Version, {}};
+    if (option == 'h') return {Command::Help, run.json, {}};
+    if (option == 'V') return {Command::Version, run.json, {}};
+    if (option == kJson) {
+      run.json = true;
+      continue;
+    }
+    if (option == 'f') {
+      run.force = true;
+      continue;
+    }
     const std::string_view given = args[optind - 1];
     if (given.substr(0, 2) == "--") {
       const std::string_view name = given.substr(0, given.find('='));
@@ -53,36 +64,7 @@ Arguments ParseArguments(int argc, const char* const* argv) {
     return UsageError("invalid option -- '" + std::string(1, static_cast<char>(optopt)) + "'");
   }
   if (optind < argc) return UsageError("extra operand '" + std::string(args[optind]) + "'");
-  return {};
-}
-
-int ExitStatusFor(std::optional<uint32_t> closingMessage) {
-  if (!closingMessage) return kExitNoOutcome;
-  if (*closingMessage == IDS_SUCCESS) return kExitSuccess;
-  if (*closingMessage >= IDS_NOT_CONNECTED && *closingMessage <= IDS_FAILED)
-    return kExitFirstMessage + int(*closingMessage - IDS_NOT_CONNECTED);
-  return kExitNoOutcome;
-}
-
-const std::array<ExitStatusEntry, 15>& ExitStatuses() {
-  static const std::array<ExitStatusEntry, 15> statuses = {{
-      {kExitSuccess, "Success!: the printer was updated and verified"},
-      {kExitNoOutcome, "the update ended without an outcome"},
-      {kExitUsage, "usage error: an unknown option or an operand"},
-      {kExitAlreadyRunning, "another instance of the tool is running (nothing is printed)"},
-      {kExitDriverNotFound, "the driver library could not be loaded (\"WUsbXpIf.dll Not Found\")"},
-      {kExitOutputFailed, "the help or version text could not be written"},
-      {10, "Error: Printer is not connected."},
-      {11, "Error: Two or more printers are connected."},
-      {12, "Error: It is under printing."},
-      {13, "Error: Printer Error."},
-      {14, "Error: Failed Version Information!"},
-      {15, "Version Check: DATA in the printer is the newest version."},
-      {16, "Version Check: This program is not applicable on this printer."},
-      {17, "Error: Failed! Time out Error!"},
-      {18, "Error: Failed! (status, download or verification failed)"},
-  }};
-  return statuses;
+  return run;
 }
 
 std::string UsageLine() {
@@ -101,8 +83,15 @@ std::string HelpText() {
       "send DATA1(M), DATA2(T) and DATA3(F), read the versions back and verify them.\n"
       "Progress, the printer's versions and the closing message go to standard output. The\n"
       "update takes about a minute; do not power off the printer meanwhile.\n\n"
+      "  -f, --force    force mode: skip the checks of the printer's status and version\n"
+      "                 (Shift+K at the desktop tool's Download); for a printer that an\n"
+      "                 interrupted update left in download mode\n"
       "  -h, --help     display this help and exit\n"
-      "  -V, --version  display the version and the versions carried, and exit\n\n"
+      "  -V, --version  display the version and the versions carried, and exit\n"
+      "      --json     when the run ends, print its result as one JSON object on standard\n"
+      "                 output (the closing message in English, the exit status and reason,\n"
+      "                 the versions before and after, the driver folders, the run log);\n"
+      "                 the progress and the closing message go to standard error\n\n"
       "The texts are in the user's language: LANGUAGE, then LC_ALL, LC_MESSAGES and LANG, as\n"
       "gettext chooses (LANGUAGE is ignored in the C locale); Japanese or English.\n\n"
       "Exit status:\n";

@@ -44,6 +44,13 @@ bool IsControl(uint32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// The marks, embeddings, overrides and isolates of bidirectional text: shown as they are, they
+// turn the order in which a line reads (a version "316B20" would read backwards).
+bool IsBidiControl(uint32_t c) {
+  return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069);
+}
+
 bool IsWide(uint32_t c) {
   return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
          (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
@@ -67,7 +74,7 @@ std::string PrintableText(std::string_view text, bool keepLineBreaks) {
     }
     if (one.codePoint == '\n' && keepLineBreaks) {
       result += '\n';
-    } else if (IsControl(one.codePoint) || one.codePoint == '\t') {
+    } else if (IsControl(one.codePoint) || IsBidiControl(one.codePoint) || one.codePoint == '\t') {
       result += '?';
     } else {
       result.append(text.substr(0, one.length));

@@ -8,8 +8,9 @@
 
 namespace zmr::cli {
 
-// Replaces every control character (C0, DEL, C1), every tab and every byte that is not part of
-// valid UTF-8 by '?'. Line breaks are kept when `keepLineBreaks` is set.
+// Replaces every control character (C0, DEL, C1), every bidirectional control (marks,
+// embeddings, overrides, isolates), every tab and every byte that is not part of valid UTF-8 by
+// '?'. Line breaks are kept when `keepLineBreaks` is set.
 std::string PrintableText(std::string_view text, bool keepLineBreaks = false);
 
 // Columns that valid UTF-8 text takes on a terminal: two for East Asian wide characters.

@@ -106,6 +106,7 @@ TerminalView::TerminalView(std::ostream& out, TerminalOptions options)
 
 void TerminalView::ShowMessage(const Message& message) {
   closingMessage_ = message.stringId;
+  lastMessage_ = message;
   output_.WriteLines(FieldTable(fields_) + MessageLines(message));
 }
 

@@ -94,6 +94,8 @@ class TerminalView final : public UpdateView {
 
   // The string-table number of the last message shown; none before the first.
   std::optional<uint32_t> ClosingMessage() const { return closingMessage_; }
+  // The last message shown, whole; none before the first.
+  const std::optional<Message>& LastMessage() const { return lastMessage_; }
   const DisplayFields& Fields() const { return fields_; }
 
  private:
@@ -101,6 +103,7 @@ class TerminalView final : public UpdateView {
   DisplayFields fields_;
   bool windowEnabled_ = true;
   std::optional<uint32_t> closingMessage_;
+  std::optional<Message> lastMessage_;
 };
 
 }  // namespace zmr::cli

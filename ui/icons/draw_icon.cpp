@@ -68,8 +68,9 @@ QImage DrawIcon(int size) {
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
-  // 16, 32, 48 and 256 for the windows; all of them for the desktop's icon theme.
-  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+  // 16, 32, 48 and 256 for the Qt windows; 16, 20, 24, 32, 40, 48, 64 and 256 for icon 128 of
+  // the Windows tool (ui/win32/make_icon.py); the theme's sizes for the desktop's icon theme.
+  for (const int size : {16, 20, 22, 24, 32, 40, 48, 64, 128, 256}) {
     const QString file = folder.filePath(QStringLiteral("icon-%1.png").arg(size));
     if (!DrawIcon(size).save(file)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(file));

@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "ui/dialog_templates.h"
+
 namespace zmr::ui {
 namespace {
 
@@ -22,7 +24,7 @@ int MulDivRounded(int a, int b, int c) {
 
 QFont DialogFont() {
   QFont font = QApplication::font();
-  font.setPointSize(8);
+  font.setPointSize(kDialogFontPoints);
   return font;
 }
 

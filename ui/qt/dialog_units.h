@@ -12,7 +12,7 @@ class QWidget;
 
 namespace zmr::ui {
 
-// The font of every dialog: the platform's UI font at 8 points.
+// The font of every dialog: the platform's UI font at the templates' size (8 points).
 QFont DialogFont();
 
 class DialogUnits {

@@ -8,8 +8,11 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "ui/control_ids.h"
 #include "ui/qt/app_icon.h"
+#include "ui/qt/dialog_template.h"
 #include "ui/qt/dialog_units.h"
+#include "update/string_table.h"
 
 namespace zmr::ui {
 namespace {
@@ -21,44 +24,23 @@ QString FromUtf8(const std::string& text) {
 }  // namespace
 
 QtProgressDialog::QtProgressDialog(QWidget* owner, platform::Language language) : QDialog(owner) {
-  setObjectName(QStringLiteral("103"));
   setModal(false);
   // Title bar, window menu and close box (which does nothing); it cannot be minimised away
   // from its owner, nor resized.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFont(DialogFont());
   setWindowIcon(AppIcon());
-  const DialogUnits du(font(), language);
-  setFixedSize(du.X(176), du.Y(80));
+  LayOutTemplate(this, kProgressWindowTemplate, language);
 
-  message_ = new QLabel(this);
-  message_->setObjectName(QString::number(kProgressMessageControl));
-  message_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  message_->setWordWrap(true);
-  message_->setTextFormat(Qt::PlainText);
-  du.Place(message_, 6, 7, 164, 16);
-
-  percent_ = new QLabel(QStringLiteral(" 0 %"), this);
-  percent_->setObjectName(QString::number(kProgressPercentControl));
-  percent_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  percent_->setTextFormat(Qt::PlainText);
-  du.Place(percent_, 79, 31, 18, 8);
-
-  bar_ = new QProgressBar(this);
-  bar_->setObjectName(QString::number(kProgressBarControl));
+  message_ = ControlOf<QLabel>(this, IDC_PROGRESS_MESSAGE);
+  percent_ = ControlOf<QLabel>(this, IDC_PROGRESS_PERCENT);
+  bar_ = ControlOf<QProgressBar>(this, IDC_PROGRESS_BAR);
   bar_->setTextVisible(false);
   bar_->setRange(0, 100);
   bar_->setValue(0);
-  bar_->setAccessibleName(language == platform::Language::Japanese ? QStringLiteral("進行状況")
-                                                                   : QStringLiteral("Progress"));
-  du.Place(bar_, 11, 42, 154, 10);
-
-  cancel_ = new QPushButton(tr("Cancel"), this);
-  cancel_->setObjectName(QString::number(kProgressCancelControl));
-  cancel_->setDefault(true);
-  du.Place(cancel_, 63, 59, 50, 14);
-  cancel_->hide();  // the window has a Cancel button (control 2), but nothing shows it
+  bar_->setAccessibleName(FromUtf8(LoadString(IDS_NAME_PROGRESS, language)));
+  // The window has a Cancel button, but nothing shows it.
+  cancel_ = ControlOf<QPushButton>(this, IDC_PROGRESS_CANCEL);
   connect(cancel_, &QPushButton::clicked, this, &QtProgressDialog::reject);
 
   CentreWindow(this, owner ? owner->window() : nullptr);

@@ -18,11 +18,6 @@ class QPushButton;
 
 namespace zmr::ui {
 
-inline constexpr int kProgressMessageControl = 1005;
-inline constexpr int kProgressPercentControl = 1004;
-inline constexpr int kProgressBarControl = 1003;
-inline constexpr int kProgressCancelControl = 2;
-
 class QtProgressDialog final : public QDialog {
   Q_OBJECT
 

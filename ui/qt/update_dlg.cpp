@@ -10,12 +10,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <tuple>
-#include <utility>
 
 #include "ui/control_ids.h"
+#include "ui/dialog_templates.h"
 #include "ui/qt/about_dlg.h"
 #include "ui/qt/app_icon.h"
+#include "ui/qt/dialog_template.h"
 #include "ui/qt/dialog_units.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/progress_window.h"
@@ -24,22 +24,6 @@
 
 namespace zmr::ui {
 namespace {
-
-constexpr int kLabelX = 25;
-constexpr int kLabelWidth = 68;
-constexpr int kColonX = 95;
-constexpr int kColonWidth = 8;
-constexpr int kVersionX = 104;
-constexpr int kCheckSumX = 175;
-constexpr int kFieldWidth = 50;
-constexpr int kFieldHeight = 9;
-constexpr int kTextHeight = 8;
-
-// Row label and field positions (y in dialog units) of the three blocks, by image.
-constexpr std::array<int, kImageCount> kOwnRowY = {29, 43, 57};
-constexpr std::array<int, kImageCount> kBeforeRowY = {104, 118, 132};
-constexpr std::array<int, kImageCount> kAfterLabelY = {161, 175, 188};
-constexpr std::array<int, kImageCount> kAfterFieldY = {160, 174, 187};
 
 QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -50,51 +34,19 @@ enum class Block { Own, Before, After };
 enum class Column { Version, CheckSum };
 
 QString FieldName(Block block, Column column, int image, platform::Language language) {
-  const QString label = QString::fromLatin1(kImages[image].label);
-  const bool version = column == Column::Version;
-  if (language == platform::Language::Japanese) {
-    const QString what = version ? QStringLiteral("バージョン") : QStringLiteral("チェックサム");
-    switch (block) {
-      case Block::Own:
-        return QStringLiteral("このツールの%1の%2").arg(label, what);
-      case Block::Before:
-        return QStringLiteral("更新前の%1の%2").arg(label, what);
-      case Block::After:
-        return QStringLiteral("更新後の%1の%2").arg(label, what);
-    }
-  }
-  const QString what = version ? QStringLiteral("version") : QStringLiteral("check sum");
-  switch (block) {
-    case Block::Own:
-      return QStringLiteral("%1 %2 carried by this tool").arg(label, what);
-    case Block::Before:
-      return QStringLiteral("%1 %2 before the update").arg(label, what);
-    case Block::After:
-      return QStringLiteral("%1 %2 after the update").arg(label, what);
-  }
-  return label;
+  const uint32_t name = block == Block::Own      ? IDS_NAME_OWN_FIELD
+                        : block == Block::Before ? IDS_NAME_BEFORE_FIELD
+                                                 : IDS_NAME_AFTER_FIELD;
+  const std::string what =
+      LoadString(column == Column::Version ? IDS_NAME_VERSION : IDS_NAME_CHECK_SUM, language);
+  return FromUtf8(FillText(LoadString(name, language), {kImages[image].label, what}));
 }
 
 QString BlockDescription(Block block, platform::Language language) {
-  const bool ja = language == platform::Language::Japanese;
-  switch (block) {
-    case Block::Own:
-      return ja ? QStringLiteral("このツールがプリンターに書き込むデータ")
-                : QStringLiteral("The data this tool writes to the printer");
-    case Block::Before:
-      return ja ? QStringLiteral(
-                      "ダウンロードの前にプリンターから読み取った値。更新するまでは空です")
-                : QStringLiteral(
-                      "Read from the printer before the download; empty until an "
-                      "update is tried");
-    case Block::After:
-      return ja ? QStringLiteral(
-                      "ダウンロードの後にプリンターから読み取った値。更新するまでは空です")
-                : QStringLiteral(
-                      "Read back from the printer after the download; empty until "
-                      "an update is tried");
-  }
-  return {};
+  const uint32_t description = block == Block::Own      ? IDS_DESCRIBE_OWN_BLOCK
+                               : block == Block::Before ? IDS_DESCRIBE_BEFORE_BLOCK
+                                                        : IDS_DESCRIBE_AFTER_BLOCK;
+  return FromUtf8(LoadString(description, language));
 }
 
 // Input that a window refusing input swallows (what a disabled window would not get).
@@ -133,63 +85,43 @@ bool IsUserInput(QEvent::Type type) {
 CUpdateDlg::CUpdateDlg(const UpdateContext& context, QWidget* owner)
     : QDialog(owner), language_(context.language), procedure_(*this, context) {
   InstallValueFieldAccessibility();
-  setObjectName(QStringLiteral("102"));
-  setWindowTitle(QStringLiteral("TALVERON ZMR470 Update Tool"));
   setWindowIcon(AppIcon());
-  setFont(DialogFont());
   setSizeGripEnabled(false);
-  const DialogUnits du(font(), language_);
-  setFixedSize(du.X(258), du.Y(241));
+  LayOutTemplate(this, kMainWindowTemplate, language_);
 
-  // Created in reading order, row by row, so that assistive technology and Tab walk the window
-  // as it is read: own data, Before, After, then the button.
-  AddStatic(QStringLiteral("Download Ver.1.02"), Qt::AlignLeft, 14, 11, 129, kTextHeight);
-  AddStatic(QStringLiteral("Version"), Qt::AlignHCenter, kVersionX, 17, kFieldWidth, kTextHeight);
-  AddStatic(QStringLiteral("Check sum"), Qt::AlignHCenter, kCheckSumX, 17, kFieldWidth,
-            kTextHeight);
-
-  const auto addRow = [this](Block block, int index, int labelY, int fieldY,
-                             const std::array<int, kImageCount>& versionIds,
-                             const std::array<int, kImageCount>& checkSumIds) {
-    AddStatic(QString::fromLatin1(kImages[index].label), Qt::AlignLeft, kLabelX, labelY,
-              kLabelWidth, kTextHeight);
-    AddStatic(QStringLiteral(":"), Qt::AlignLeft, kColonX, labelY, kColonWidth, kTextHeight);
-    QLabel* version = AddField(versionIds[index], kVersionX, fieldY);
-    QLabel* checkSum = AddField(checkSumIds[index], kCheckSumX, fieldY);
-    version->setAccessibleName(FieldName(block, Column::Version, index, language_));
-    checkSum->setAccessibleName(FieldName(block, Column::CheckSum, index, language_));
-    version->setAccessibleDescription(BlockDescription(block, language_));
-    checkSum->setAccessibleDescription(BlockDescription(block, language_));
-    return std::pair{version, checkSum};
-  };
-  for (int i = 0; i < kImageCount; ++i) {
-    // The own versions are shown from the start; the carried check sums are not shown.
-    addRow(Block::Own, i, kOwnRowY[i], kOwnRowY[i], kOwnVersionControl, kOwnCheckSumControl)
-        .first->setText(QString::fromLatin1(procedure_.Images().slots[i].ownVersion));
+  // What assistive technology calls each value field; the template's order is the reading order,
+  // row by row, so that it and Tab walk the window as it is read.
+  const struct {
+    Block block;
+    const std::array<int, kImageCount>& version;
+    const std::array<int, kImageCount>& checkSum;
+  } blocks[] = {{Block::Own, kOwnVersionControl, kOwnCheckSumControl},
+                {Block::Before, kBeforeVersionControl, kBeforeCheckSumControl},
+                {Block::After, kAfterVersionControl, kAfterCheckSumControl}};
+  for (const auto& b : blocks) {
+    for (int i = 0; i < kImageCount; ++i) {
+      QLabel* version = ControlOf<QLabel>(this, b.version[i]);
+      QLabel* checkSum = ControlOf<QLabel>(this, b.checkSum[i]);
+      version->setAccessibleName(FieldName(b.block, Column::Version, i, language_));
+      checkSum->setAccessibleName(FieldName(b.block, Column::CheckSum, i, language_));
+      version->setAccessibleDescription(BlockDescription(b.block, language_));
+      checkSum->setAccessibleDescription(BlockDescription(b.block, language_));
+    }
   }
-  AddStatic(QStringLiteral("Data in Printer"), Qt::AlignLeft, 14, 78, 129, kTextHeight);
-  AddStatic(QStringLiteral("Before"), Qt::AlignLeft, 21, 90, 22, kTextHeight);
   for (int i = 0; i < kImageCount; ++i) {
-    std::tie(beforeVersion_[i], beforeCheckSum_[i]) =
-        addRow(Block::Before, i, kBeforeRowY[i], kBeforeRowY[i], kBeforeVersionControl,
-               kBeforeCheckSumControl);
-  }
-  AddStatic(QStringLiteral("After"), Qt::AlignLeft, 21, 147, 17, kTextHeight);
-  for (int i = 0; i < kImageCount; ++i) {
-    std::tie(afterVersion_[i], afterCheckSum_[i]) =
-        addRow(Block::After, i, kAfterLabelY[i], kAfterFieldY[i], kAfterVersionControl,
-               kAfterCheckSumControl);
+    // The own versions are shown; the carried check sums are not.
+    ControlOf<QLabel>(this, kOwnVersionControl[i])
+        ->setText(QString::fromLatin1(procedure_.Images().slots[i].ownVersion));
+    ControlOf<QLabel>(this, kOwnCheckSumControl[i])->setText(QString());
+    beforeVersion_[i] = ControlOf<QLabel>(this, kBeforeVersionControl[i]);
+    beforeCheckSum_[i] = ControlOf<QLabel>(this, kBeforeCheckSumControl[i]);
+    afterVersion_[i] = ControlOf<QLabel>(this, kAfterVersionControl[i]);
+    afterCheckSum_[i] = ControlOf<QLabel>(this, kAfterCheckSumControl[i]);
   }
 
-  download_ = new QPushButton(QStringLiteral("Download"), this);
-  download_->setObjectName(QString::number(kDownloadButtonControl));
-  download_->setDefault(true);
+  download_ = ControlOf<QPushButton>(this, IDC_DOWNLOAD);
   download_->setAutoDefault(true);
-  download_->setAccessibleDescription(
-      language_ == platform::Language::Japanese
-          ? QStringLiteral("プリンターのデータを更新します。約1分かかります")
-          : QStringLiteral("Updates the printer's data; takes about a minute"));
-  du.Place(download_, 102, 206, 52, 23);
+  download_->setAccessibleDescription(FromUtf8(LoadString(IDS_DESCRIBE_DOWNLOAD, language_)));
   connect(download_, &QPushButton::clicked, this, &CUpdateDlg::OnDownload);
   download_->setFocus();
 
@@ -197,22 +129,6 @@ CUpdateDlg::CUpdateDlg(const UpdateContext& context, QWidget* owner)
 }
 
 CUpdateDlg::~CUpdateDlg() = default;
-
-QLabel* CUpdateDlg::AddStatic(const QString& text, Qt::Alignment align, int x, int y, int width,
-                              int height) {
-  auto* label = new QLabel(text, this);
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(align | Qt::AlignTop);
-  DialogUnits(font(), language_).Place(label, x, y, width, height);
-  return label;
-}
-
-QLabel* CUpdateDlg::AddField(int id, int x, int y) {
-  auto* field = new ValueField(this);
-  field->setObjectName(QString::number(id));
-  DialogUnits(font(), language_).Place(field, x, y, kFieldWidth, kFieldHeight);
-  return field;
-}
 
 QMenu* CUpdateDlg::MakeWindowMenu() {
   auto* menu = new QMenu(this);
@@ -224,14 +140,14 @@ QMenu* CUpdateDlg::MakeWindowMenu() {
   if (!about.isEmpty()) {
     menu->addSeparator();
     QAction* entry = menu->addAction(about);
-    entry->setData(kAboutCommand);
-    connect(entry, &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand); });
+    entry->setData(unsigned{IDM_ABOUTBOX});
+    connect(entry, &QAction::triggered, this, [this] { OnSysCommand(unsigned{IDM_ABOUTBOX}); });
   }
   return menu;
 }
 
 void CUpdateDlg::OnSysCommand(unsigned command) {
-  if ((command & 0xFFF0u) == kAboutCommand) {
+  if ((command & 0xFFF0u) == IDM_ABOUTBOX) {
     CAboutDlg about(this, language_);
     about.exec();
   }

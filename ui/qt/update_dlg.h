@@ -22,9 +22,6 @@ class QPushButton;
 
 namespace zmr::ui {
 
-// Command of the "&About..." entry of the window menu (its low four bits are free).
-inline constexpr unsigned kAboutCommand = 16;
-
 class CUpdateDlg final : public QDialog, public UpdateView {
   Q_OBJECT
 
@@ -39,7 +36,7 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   // The window menu (opened by a right click): the window's own entries, a separator and
   // "&About...". The caller owns the menu.
   QMenu* MakeWindowMenu();
-  // A command of the window menu; 16 to 31 open the about box.
+  // A command of the window menu; 16 to 31 (IDM_ABOUTBOX) open the about box.
   void OnSysCommand(unsigned command);
 
   // UpdateView. EnableWindow(false) makes the window refuse the user's input while it keeps its
@@ -65,8 +62,6 @@ class CUpdateDlg final : public QDialog, public UpdateView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QLabel* AddStatic(const QString& text, Qt::Alignment align, int x, int y, int width, int height);
-  QLabel* AddField(int id, int x, int y);
   void OpenWindowMenu(const QPoint& globalPos);
 
   platform::Language language_;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/win32/about_dlg.h"
 
-#include "ui/win32/resource.h"
+#include "ui/control_ids.h"
 #include "ui/win32/ui_log.h"
 #include "ui/win32/window_place.h"
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Writes zmr470-update.ico (icon 128 of the Windows tool) from the shared icon's 32x32 and 16x16
-PNGs: two 32-bit images with an alpha channel and an AND mask, as every Windows version reads them.
+"""Writes zmr470-update.ico (icon 128 of the Windows tool) from the shared icon's PNGs, in the
+sizes a per-monitor DPI aware program asks for: 16, 20, 24, 32, 40, 48 and 64 px as 32-bit images
+with an alpha channel and an AND mask, as every Windows version reads them, and 256 px as the PNG
+itself (Windows reads a PNG-compressed image in that size only, and a bitmap would be 256 kB).
 Run it after ui/icons/ changes: python3 ui/win32/make_icon.py"""
 import os
 import struct
@@ -69,13 +71,26 @@ def dib_image(width, height, rows):
     return header + pixels + mask
 
 
+BITMAP_SIZES = (16, 20, 24, 32, 40, 48, 64)
+PNG_SIZE = 256
+
+
 def main():
-    images = [read_png_rgba(os.path.join(ICONS, f"icon-{n}.png")) for n in (32, 16)]
-    blobs = [dib_image(*image) for image in images]
+    entries = []  # (size, image bytes)
+    for size in BITMAP_SIZES:
+        width, height, rows = read_png_rgba(os.path.join(ICONS, f"icon-{size}.png"))
+        assert width == height == size
+        entries.append((size, dib_image(width, height, rows)))
+    png = os.path.join(ICONS, f"icon-{PNG_SIZE}.png")
+    assert read_png_rgba(png)[0] == PNG_SIZE
+    with open(png, "rb") as f:
+        entries.append((PNG_SIZE, f.read()))
+    blobs = [blob for _, blob in entries]
     out = struct.pack("<HHH", 0, 1, len(blobs))
     offset = 6 + 16 * len(blobs)
-    for (width, height, _), blob in zip(images, blobs):
-        out += struct.pack("<BBBBHHII", width, height, 0, 0, 1, 32, len(blob), offset)
+    for size, blob in entries:
+        # A width or height of 256 is written as 0.
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
         offset += len(blob)
     out += b"".join(blobs)
     with open(os.path.join(HERE, "zmr470-update.ico"), "wb") as f:

@@ -3,12 +3,15 @@
 
 #include <commctrl.h>
 
-#include "ui/win32/resource.h"
+#include "ui/control_ids.h"
+#include "ui/win32/busy_cursor.h"
 #include "ui/win32/ui_log.h"
 #include "ui/win32/wide_text.h"
 #include "ui/win32/window_place.h"
 
 namespace zmr::ui {
+
+static_assert(IDC_PROGRESS_CANCEL == IDCANCEL, "Esc must reach the hidden Cancel button");
 
 Win32ProgressWindow::Win32ProgressWindow(HINSTANCE instance, HWND owner)
     : instance_(instance), owner_(owner) {}
@@ -27,6 +30,8 @@ INT_PTR CALLBACK Win32ProgressWindow::DialogProc(HWND window, UINT message, WPAR
       return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
     case WM_CLOSE:
       return TRUE;  // the close box does not close it either
+    case WM_SETCURSOR:
+      return BusyCursor::Answer(window);
     default:
       return FALSE;
   }

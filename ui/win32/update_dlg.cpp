@@ -3,9 +3,9 @@
 
 #include "ui/control_ids.h"
 #include "ui/win32/about_dlg.h"
+#include "ui/win32/busy_cursor.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/progress_window.h"
-#include "ui/win32/resource.h"
 #include "ui/win32/ui_log.h"
 #include "ui/win32/wide_text.h"
 #include "ui/win32/window_place.h"
@@ -13,23 +13,26 @@
 
 namespace zmr::ui {
 
-static_assert(kDownloadButtonControl == IDC_DOWNLOAD);
-static_assert(kOwnVersionControl[0] == IDC_OWN_VER1 && kOwnVersionControl[2] == IDC_OWN_VER3);
-static_assert(kAfterCheckSumControl[0] == IDC_AFTER_SUM1 &&
-              kBeforeVersionControl[2] == IDC_BEFORE_VER3);
+namespace {
 
-CUpdateDlg::CUpdateDlg(HINSTANCE instance, const UpdateContext& context)
-    : instance_(instance), language_(context.language), procedure_(*this, context) {
-  icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME));
-  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+// The procedure reports to the window's shutdown block, which hands every call on.
+UpdateContext ObservedBy(const UpdateContext& context, RunObserver& observer) {
+  UpdateContext observed = context;
+  observed.observer = &observer;
+  return observed;
 }
 
+}  // namespace
+
+CUpdateDlg::CUpdateDlg(HINSTANCE instance, const UpdateContext& context,
+                       const std::string& shutdownReason)
+    : instance_(instance),
+      shutdownBlock_(context.observer, Widen(shutdownReason)),
+      procedure_(*this, ObservedBy(context, shutdownBlock_)) {}
+
 CUpdateDlg::~CUpdateDlg() {
-  guard_.End();
+  BusyCursor::End();
   if (window_ && !modal_) DestroyWindow(window_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
 INT_PTR CUpdateDlg::DoModal(HWND owner) {
@@ -53,7 +56,10 @@ INT_PTR CALLBACK CUpdateDlg::DialogProc(HWND window, UINT message, WPARAM wParam
   auto* self = reinterpret_cast<CUpdateDlg*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!self) return FALSE;
   const INT_PTR handled = self->OnMessage(message, wParam, lParam);
-  if (message == WM_NCDESTROY) self->window_ = nullptr;
+  if (message == WM_NCDESTROY) {
+    self->window_ = nullptr;
+    self->shutdownBlock_.SetWindow(nullptr);
+  }
   return handled;
 }
 
@@ -71,11 +77,16 @@ INT_PTR CUpdateDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_PAINT:
       return OnPaint();
     case WM_QUERYDRAGICON:
-      return reinterpret_cast<INT_PTR>(icon_);
+      return reinterpret_cast<INT_PTR>(icons_.Big());
     case WM_QUERYENDSESSION:
       // A printer in download mode must not lose the tool half-way.
-      SetWindowLongPtrW(window_, DWLP_MSGRESULT, guard_.Held() ? FALSE : TRUE);
+      SetWindowLongPtrW(window_, DWLP_MSGRESULT, shutdownBlock_.Held() ? FALSE : TRUE);
       return TRUE;
+    case WM_SETCURSOR:
+      return BusyCursor::Answer(window_);
+    case WM_DPICHANGED:
+      OnDpiChanged();
+      return FALSE;  // the dialog manager moves and scales the window
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_DOWNLOAD:
@@ -96,6 +107,7 @@ INT_PTR CUpdateDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 void CUpdateDlg::OnInitDialog() {
+  shutdownBlock_.SetWindow(window_);
   if (HMENU menu = GetSystemMenu(window_, FALSE)) {
     wchar_t about[64] = L"";
     if (LoadStringW(instance_, zmr::IDS_ABOUTBOX, about, 64) > 0 && about[0]) {
@@ -103,9 +115,7 @@ void CUpdateDlg::OnInitDialog() {
       AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
   }
-  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-  SendMessageW(window_, WM_SETICON, ICON_SMALL,
-               reinterpret_cast<LPARAM>(smallIcon_ ? smallIcon_ : icon_));
+  icons_.Apply(instance_, window_);
   // The own versions are shown; the carried check sums are not.
   for (int i = 0; i < kImageCount; ++i) {
     SetDlgItemTextW(window_, kOwnVersionControl[i],
@@ -117,7 +127,9 @@ void CUpdateDlg::OnInitDialog() {
 
 bool CUpdateDlg::OnSysCommand(WPARAM command) {
   if ((command & 0xFFF0) == IDM_ABOUTBOX) {
-    CAboutDlg(instance_).DoModal(window_);
+    // Not in the middle of a run: a box left open there would hold the run (a command posted to
+    // the window comes through the progress window's draining).
+    if (!procedure_.IsRunning()) CAboutDlg(instance_).DoModal(window_);
     return true;
   }
   // Closing from the system menu (or Alt+F4) waits until the run has ended.
@@ -136,7 +148,7 @@ bool CUpdateDlg::OnPaint() {
   GetClientRect(window_, &client);
   const int x = (client.right - client.left - iconWidth + 1) / 2;
   const int y = (client.bottom - client.top - iconHeight + 1) / 2;
-  DrawIcon(dc, x, y, icon_);
+  DrawIcon(dc, x, y, icons_.Big());
   EndPaint(window_, &paint);
   return true;
 }
@@ -150,10 +162,15 @@ void CUpdateDlg::OnCancel() {
     DestroyWindow(window_);
 }
 
+void CUpdateDlg::OnDpiChanged() {
+  icons_.Apply(instance_, window_);
+}
+
 void CUpdateDlg::OnDownload() {
   if (procedure_.IsRunning()) return;  // a press from inside a drained message
+  BusyCursor::Begin(window_);
   procedure_.OnDownload();
-  guard_.End();
+  BusyCursor::End();
 }
 
 void CUpdateDlg::RefreshFields(const DisplayFields& fields) {
@@ -183,11 +200,12 @@ void CUpdateDlg::EnableWindow(bool enable) {
 }
 
 void CUpdateDlg::ShowMessage(const Message& message) {
+  // The run's closing box: it waits for the user, with the ordinary cursor.
+  BusyCursor::End();
   ShowMessageBox(window_, message);
 }
 
 std::unique_ptr<ProgressWindow> CUpdateDlg::MakeProgressWindow() {
-  if (procedure_.IsRunning()) guard_.Begin(window_, language_);
   return std::make_unique<Win32ProgressWindow>(instance_, window_);
 }
 

@@ -3,13 +3,16 @@
 // The main window: template 102 run as a modal dialog. It shows the versions the tool carries and
 // the versions and check sums the printer reported before and after the last attempt, adds
 // "&About..." to its system menu, and runs the update procedure when Download is pressed (it is
-// the procedure's UpdateView). It cannot be closed while a run goes on.
+// the procedure's UpdateView). It cannot be closed, nor its about box opened, while a run goes
+// on; while the printer is in download mode it holds a shutdown or log-off.
 #include "ui/win32/windows_api.h"
 
 #include <memory>
+#include <string>
 
 #include "platform/ui_language.h"
-#include "ui/win32/run_guard.h"
+#include "ui/win32/shutdown_block.h"
+#include "ui/win32/window_icons.h"
 #include "update/update_context.h"
 #include "update/update_procedure.h"
 #include "update/update_view.h"
@@ -18,7 +21,10 @@ namespace zmr::ui {
 
 class CUpdateDlg final : public UpdateView {
  public:
-  CUpdateDlg(HINSTANCE instance, const UpdateContext& context);
+  // The run is reported to `context.observer` (the program's run guard); `shutdownReason` is
+  // what Windows shows while the window holds a shutdown (UTF-8).
+  CUpdateDlg(HINSTANCE instance, const UpdateContext& context,
+             const std::string& shutdownReason = {});
   ~CUpdateDlg() override;
   CUpdateDlg(const CUpdateDlg&) = delete;
   CUpdateDlg& operator=(const CUpdateDlg&) = delete;
@@ -30,7 +36,8 @@ class CUpdateDlg final : public UpdateView {
 
   HWND Window() const { return window_; }
   CUpdateProcedure& Procedure() { return procedure_; }
-  const RunGuard& Guard() const { return guard_; }
+  // Whether the window refuses the end of the session now (the printer is in download mode).
+  bool HoldsShutdown() const { return shutdownBlock_.Held(); }
 
   // Control 1000: one whole update attempt.
   void OnDownload();
@@ -42,8 +49,6 @@ class CUpdateDlg final : public UpdateView {
   bool IsWindowEnabled() const override;
   void EnableWindow(bool enable) override;
   void ShowMessage(const Message& message) override;
-  // The first progress window of a run comes after the enter-download-mode command: from then
-  // until the run ends the run guard is held.
   std::unique_ptr<ProgressWindow> MakeProgressWindow() override;
 
  private:
@@ -53,16 +58,16 @@ class CUpdateDlg final : public UpdateView {
   bool OnSysCommand(WPARAM command);
   bool OnPaint();
   void OnCancel();
+  void OnDpiChanged();
 
   HINSTANCE instance_;
-  platform::Language language_;
+  // Before the procedure, which is told of the run through it.
+  ShutdownBlock shutdownBlock_;
   CUpdateProcedure procedure_;
   HWND window_ = nullptr;
   bool modal_ = false;
   bool logged_ = false;
-  HICON icon_ = nullptr;
-  HICON smallIcon_ = nullptr;
-  RunGuard guard_;
+  WindowIcons icons_;
 };
 
 }  // namespace zmr::ui

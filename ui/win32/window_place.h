@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Where the dialogs appear: none of the templates gives a position, so each window is centred
-// over its owner, or on the work area of its monitor when it has none.
+// over its owner, or on the work area of its monitor when it has none, and kept whole on the work
+// area of the monitor it lands on.
 #include "ui/win32/windows_api.h"
 
 #include <string>
