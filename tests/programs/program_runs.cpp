@@ -447,16 +447,13 @@ Trigger OnEnter(uint32_t delayMs) {
   return trigger;
 }
 
+// The tool names its window before the X server has mapped it, and focusing a window that is
+// not mapped yet fails (BadMatch): the search waits for the window to be visible.
 std::vector<std::string> PressDownload(bool shiftK) {
-  std::vector<std::string> command = {"xdotool",
-                                      "search",
-                                      "--sync",
-                                      "--pid",
-                                      "{pid}",
-                                      "--name",
-                                      "^TALVERON ZMR470 Update Tool$",
-                                      "windowfocus",
-                                      "--sync"};
+  std::vector<std::string> command = {
+      "xdotool",     "search", "--sync", "--onlyvisible",
+      "--pid",       "{pid}",  "--name", "^TALVERON ZMR470 Update Tool$",
+      "windowfocus", "--sync"};
   if (shiftK) {
     for (const char* arg : {"keydown", "shift", "keydown", "k"}) command.emplace_back(arg);
   }
