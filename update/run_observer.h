@@ -47,4 +47,37 @@ class RunObserver {
   virtual void OnRunEnded(const RunResult& /*result*/, const DisplayFields& /*fields*/) {}
 };
 
+// An observer that hands every call on to the next one (which may be null), for a front end's
+// own part of the guard to sit in front of the program's observer: it overrides only the calls
+// it acts on and calls these after its own work. A call that RunObserver gains is handed on here.
+class ForwardingObserver : public RunObserver {
+ public:
+  explicit ForwardingObserver(RunObserver* next) : next_(next) {}
+
+  void OnRunStarted(bool force) override {
+    if (next_) next_->OnRunStarted(force);
+  }
+  void OnEnteringDownloadMode() override {
+    if (next_) next_->OnEnteringDownloadMode();
+  }
+  void OnDownloadModeEntered() override {
+    if (next_) next_->OnDownloadModeEntered();
+  }
+  void OnDownloadModeNotEntered() override {
+    if (next_) next_->OnDownloadModeNotEntered();
+  }
+  void OnReleased(bool leaveSent) override {
+    if (next_) next_->OnReleased(leaveSent);
+  }
+  void OnStep(const StepRecord& step) override {
+    if (next_) next_->OnStep(step);
+  }
+  void OnRunEnded(const RunResult& result, const DisplayFields& fields) override {
+    if (next_) next_->OnRunEnded(result, fields);
+  }
+
+ private:
+  RunObserver* next_;
+};
+
 }  // namespace zmr

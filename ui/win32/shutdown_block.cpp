@@ -3,39 +3,31 @@
 
 namespace zmr::ui {
 
-void ShutdownBlock::OnRunStarted(bool force) {
-  if (next_) next_->OnRunStarted(force);
-}
-
 void ShutdownBlock::OnEnteringDownloadMode() {
   // Held before the rest of the guard is told: from the command's first byte on, the printer
   // depends on the run.
   Hold();
-  if (next_) next_->OnEnteringDownloadMode();
+  ForwardingObserver::OnEnteringDownloadMode();
 }
 
 void ShutdownBlock::OnDownloadModeEntered() {
   Hold();
-  if (next_) next_->OnDownloadModeEntered();
+  ForwardingObserver::OnDownloadModeEntered();
 }
 
 void ShutdownBlock::OnDownloadModeNotEntered() {
   Release();
-  if (next_) next_->OnDownloadModeNotEntered();
+  ForwardingObserver::OnDownloadModeNotEntered();
 }
 
 void ShutdownBlock::OnReleased(bool leaveSent) {
   Release();
-  if (next_) next_->OnReleased(leaveSent);
-}
-
-void ShutdownBlock::OnStep(const StepRecord& step) {
-  if (next_) next_->OnStep(step);
+  ForwardingObserver::OnReleased(leaveSent);
 }
 
 void ShutdownBlock::OnRunEnded(const RunResult& result, const DisplayFields& fields) {
   Release();  // a run always releases first; this only makes sure
-  if (next_) next_->OnRunEnded(result, fields);
+  ForwardingObserver::OnRunEnded(result, fields);
 }
 
 void ShutdownBlock::Hold() {

@@ -5,8 +5,8 @@
 // (ShutdownBlockReasonCreate). A console program cannot do this, so it is the desktop tool's own
 // part of the run guard: it follows the run's observer from just before the enter-download-mode
 // command to the printer's release, and hands every call on to the program's observer (the run
-// guard, with the run log and the sleep block): a call that RunObserver gains must be handed on
-// here too. Once the printer is released nothing is held, the closing box included.
+// guard, with the run log and the sleep block). Once the printer is released nothing is held, the
+// closing box included.
 #include "ui/win32/windows_api.h"
 
 #include <string>
@@ -15,10 +15,11 @@
 
 namespace zmr::ui {
 
-class ShutdownBlock final : public RunObserver {
+class ShutdownBlock final : public ForwardingObserver {
  public:
   // `next` may be null; `reason` is the text Windows shows while the shutdown waits.
-  ShutdownBlock(RunObserver* next, std::wstring reason) : next_(next), reason_(std::move(reason)) {}
+  ShutdownBlock(RunObserver* next, std::wstring reason)
+      : ForwardingObserver(next), reason_(std::move(reason)) {}
   ~ShutdownBlock() override { Release(); }
   ShutdownBlock(const ShutdownBlock&) = delete;
   ShutdownBlock& operator=(const ShutdownBlock&) = delete;
@@ -28,19 +29,16 @@ class ShutdownBlock final : public RunObserver {
   // Whether the window must refuse the end of the session now.
   bool Held() const { return held_; }
 
-  void OnRunStarted(bool force) override;
   void OnEnteringDownloadMode() override;
   void OnDownloadModeEntered() override;
   void OnDownloadModeNotEntered() override;
   void OnReleased(bool leaveSent) override;
-  void OnStep(const StepRecord& step) override;
   void OnRunEnded(const RunResult& result, const DisplayFields& fields) override;
 
  private:
   void Hold();
   void Release();
 
-  RunObserver* next_;
   std::wstring reason_;
   HWND window_ = nullptr;
   bool held_ = false;
