@@ -77,30 +77,19 @@ Guarded Observe(HWND main) {
 // The program's observer of a run (the run guard), with a look at the window while the printer
 // is in download mode: then it also posts the about command, as a command from outside would
 // come, to be dispatched by the progress window's draining.
-class ProbeObserver final : public RunObserver {
+class ProbeObserver final : public ForwardingObserver {
  public:
-  explicit ProbeObserver(RunGuard& guard) : guard_(guard) {}
-  void OnRunStarted(bool force) override { guard_.OnRunStarted(force); }
-  void OnEnteringDownloadMode() override { guard_.OnEnteringDownloadMode(); }
-  void OnDownloadModeEntered() override { guard_.OnDownloadModeEntered(); }
-  void OnDownloadModeNotEntered() override { guard_.OnDownloadModeNotEntered(); }
-  void OnReleased(bool leaveSent) override { guard_.OnReleased(leaveSent); }
+  explicit ProbeObserver(RunGuard& guard) : ForwardingObserver(&guard) {}
   void OnStep(const StepRecord& step) override {
-    guard_.OnStep(step);
+    ForwardingObserver::OnStep(step);
     if (step.step == "CheckVersion" && main) {
       inDownloadMode = Observe(main);
       PostMessageW(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     }
   }
-  void OnRunEnded(const RunResult& result, const DisplayFields& fields) override {
-    guard_.OnRunEnded(result, fields);
-  }
 
   HWND main = nullptr;
   Guarded inDownloadMode;
-
- private:
-  RunGuard& guard_;
 };
 
 // Every dialog that opens during a run is answered at once; the closing box is looked at first.
